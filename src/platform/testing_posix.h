@@ -1,0 +1,23 @@
+// Controls of the native stand-in of the platform seam, for the unit tests.
+#pragma once
+
+#include "support/text.h"
+
+namespace koru::testing {
+
+/// What queryModulePath answers; an empty text makes it fail with error 5.
+void setModulePath(const Text& path);
+
+/// What processCommandLine answers.
+void setCommandLine(const Text& commandLine);
+
+/// What totalPhysicalMemory and availableVirtualMemory answer.
+void setMemory(uint64_t totalPhysical, uint64_t availableVirtual);
+
+/// Whether isWindowsNt answers true (the default).
+void setWindowsNt(bool nt);
+
+/// A path in the launcher's backslash form as the native file system sees it.
+std::string nativePath(TextView path);
+
+}  // namespace koru::testing
