@@ -15,7 +15,7 @@
 #include <sstream>
 
 #include "platform/platform.h"
-#include "platform/testing_posix.h"
+#include "platform/native_seam.h"
 
 namespace koru {
 
@@ -30,7 +30,7 @@ thread_local uint32_t tLastError = 0;
 std::string native(TextView path) { return toUtf8(replaced(path, u'\\', u'/')); }
 }  // namespace
 
-namespace testing {
+namespace seam {
 void setModulePath(const Text& path) { gModulePath = path; }
 void setCommandLine(const Text& commandLine) { gCommandLine = commandLine; }
 void setMemory(uint64_t totalPhysical, uint64_t availableVirtual) {
@@ -39,7 +39,7 @@ void setMemory(uint64_t totalPhysical, uint64_t availableVirtual) {
 }
 void setWindowsNt(bool nt) { gWindowsNt = nt; }
 std::string nativePath(TextView path) { return native(path); }
-}  // namespace testing
+}  // namespace seam
 
 uint32_t queryModulePath(Text& path) {
   if (gModulePath.empty()) return 5;

@@ -3,7 +3,7 @@
 
 #include "support/text.h"
 
-namespace koru::testing {
+namespace koru::seam {
 
 /// What queryModulePath answers; an empty text makes it fail with error 5.
 void setModulePath(const Text& path);
@@ -20,4 +20,4 @@ void setWindowsNt(bool nt);
 /// A path in the launcher's backslash form as the native file system sees it.
 std::string nativePath(TextView path);
 
-}  // namespace koru::testing
+}  // namespace koru::seam
