@@ -6,7 +6,7 @@ target_include_directories(koru PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_D
 target_include_directories(koru SYSTEM PRIVATE ${KORU_JAVA_HOME}/include)
 target_compile_definitions(koru PRIVATE UNICODE _UNICODE)
 target_compile_options(koru PRIVATE ${KORU_WARNINGS} -fno-strict-aliasing $<$<CONFIG:Release>:-Os>)
-target_link_options(koru PRIVATE -static -s -municode)
+target_link_options(koru PRIVATE -static -s)
 target_link_libraries(koru PRIVATE kernel32 user32 shell32 comctl32 advapi32 ole32 uuid)
 set_target_properties(koru PROPERTIES OUTPUT_NAME koru SUFFIX ".exe")
 

@@ -17,4 +17,31 @@ jobjectArray newJavaStringArray(JNIEnv* env, const TextList& list);
 /// Calls System.exit(-1); describes an exception it raises.
 void callSystemExit(JNIEnv* env);
 
+/// Owns one local reference and deletes it when it goes, so that helpers called in loops do
+/// not pile up references in the calling thread's frame. DeleteLocalRef is one of the calls
+/// allowed while an exception is pending.
+template <class Reference>
+class LocalRef {
+ public:
+  LocalRef(JNIEnv* env, Reference reference) : env_(env), reference_(reference) {}
+  ~LocalRef() {
+    if (reference_ != nullptr) env_->DeleteLocalRef(reference_);
+  }
+  LocalRef(const LocalRef&) = delete;
+  LocalRef& operator=(const LocalRef&) = delete;
+
+  Reference get() const { return reference_; }
+  explicit operator bool() const { return reference_ != nullptr; }
+  /// Hands the reference to the caller, who then owns it.
+  Reference release() {
+    Reference reference = reference_;
+    reference_ = nullptr;
+    return reference;
+  }
+
+ private:
+  JNIEnv* env_;
+  Reference reference_;
+};
+
 }  // namespace koru

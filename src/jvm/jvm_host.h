@@ -26,7 +26,9 @@ bool createJvm(JavaLauncher& launcher);
 
 /// Finds the main class and calls its static main(String[]) with `arguments`, then detaches
 /// the thread. Every failure after the JVM exists detaches too, so that DestroyJavaVM does not
-/// wait for this thread forever.
+/// wait for this thread forever. When IBM runtimes are accepted or favoured the thread never
+/// detaches: it destroys the JVM itself (waiting for the program's non-daemon threads) and
+/// clears javaVm. True when main was called (an uncaught exception included).
 bool invokeMain(JavaLauncher& launcher);
 
 /// javaStackSize of the JVM's default JDK 1.1 init args; 0 when it offers none.

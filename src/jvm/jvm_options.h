@@ -21,8 +21,9 @@ void expandEnvironment(Text& text);
 /// The executable's folder without a trailing backslash (empty when its path cannot be read).
 Text executableFolder();
 
-/// Appends the class path entries for a relative piece or one with '*': one per match found
-/// by a directory search, each followed by ';'.
+/// Appends the class path entries for a relative piece (looked up in the executable's folder;
+/// the empty piece names that folder) or an absolute one with '*': one per match of a directory
+/// search, folders included, each followed by ';'. Nothing when nothing matches.
 void resolveClassPathEntry(TextView piece, Text& classPath);
 
 /// Cuts the "Virtual Machine Parameters" text at blanks outside double quotes and appends each

@@ -102,4 +102,9 @@ bool runThreadAndWait(uint64_t stackSize, ThreadProc proc, void* argument, uint3
 /// Blocks the calling thread for good.
 [[noreturn]] void sleepForever();
 
+// --- JVM host ----------------------------------------------------------------------------------
+
+/// Sets an event made by the single-instance set-up; a null event is ignored.
+void signalEvent(void* event);
+
 }  // namespace koru

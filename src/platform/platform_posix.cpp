@@ -298,4 +298,9 @@ void sleepForever() {
   for (;;) pause();
 }
 
+// --- JVM host ----------------------------------------------------------------------------------
+
+// Events exist only on Windows; the native stand-in has nothing to signal.
+void signalEvent(void*) {}
+
 }  // namespace koru

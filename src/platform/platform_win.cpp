@@ -196,4 +196,10 @@ void sleepForever() {
   for (;;) Sleep(INFINITE);
 }
 
+// --- JVM host ----------------------------------------------------------------------------------
+
+void signalEvent(void* event) {
+  if (event != nullptr) SetEvent(static_cast<HANDLE>(event));
+}
+
 }  // namespace koru

@@ -18,8 +18,9 @@ struct JreVersion {
 inline constexpr int32_t kVersionOpenPart = 65535;
 
 /// Reads a lenient version text (1.6, 1.6.0_22, jre1.7.0-b147, 10): the first digit run is
-/// part 0, any non-digits separate parts, parts not read get `fill`. False, with all parts 0
-/// and no fill, when the text holds no digit or a part is too large.
+/// part 0, any non-digits separate parts, digits after the fourth part are ignored, parts not
+/// read get `fill`. False, with all parts 0 and no fill, when the text holds no digit or a part
+/// is too large (above 2147483647).
 bool parseVersion(TextView text, int32_t fill, JreVersion& version);
 
 /// Lexicographic comparison of the parts: negative, zero or positive.

@@ -12,12 +12,13 @@ class JavaLauncher;
 /// system error code, and answers false.
 bool modulePath(Text& path);
 
-/// The main settings file: the executable's path up to its last "." followed by "ini". False
-/// when modulePath fails (reported there) or the path has no "." (no message).
+/// The main settings file: the executable's path up to the last "." of its file name followed
+/// by "ini". False when modulePath fails (reported there) or the file name has no "." (no
+/// message); a "." in a folder name does not count.
 bool settingsFilePath(Text& path);
 
 /// The paired product's settings file, by the same rule applied to "Pair Product"; false when
-/// that text is empty or has no ".". A relative text stays relative.
+/// that text is empty or its file name has no ".". A relative text stays relative.
 bool pairedSettingsFilePath(const JavaLauncher& launcher, Text& path);
 
 /// APPDATA\<product name without \?"|><:/*>\<product code>\<base name>.ini of an executable

@@ -74,5 +74,7 @@ void fillBuiltInSettings(LayeredSettings& settings);
 
 /// Reads one value starting from an empty text.
 Text readSetting(SettingsStore& store, TextView section, TextView key);
+/// The same through the layered lookup (either base of LayeredSettings would do).
+Text readSetting(LayeredSettings& settings, TextView section, TextView key);
 
 }  // namespace koru

@@ -53,4 +53,8 @@ TextList splitPathComponents(TextView path) {
   return components;
 }
 
+bool isAbsolutePath(TextView path) {
+  return path.size() >= 2 && (path[1] == u':' || (path[0] == u'\\' && path[1] == u'\\'));
+}
+
 }  // namespace koru

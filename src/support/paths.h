@@ -27,4 +27,9 @@ Text stripPathComponents(TextView path, int cuts);
 /// components are the pieces after the backslash alone).
 TextList splitPathComponents(TextView path);
 
+/// Whether a path names its own root: at least 2 units, with ':' as the second unit (C:...) or
+/// two leading backslashes (\\server\share, \\?\...). Everything else is relative, including
+/// a path rooted at the current drive (\lib).
+bool isAbsolutePath(TextView path);
+
 }  // namespace koru
