@@ -2,47 +2,33 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
+#include <string>
 
 #include "jvm/jvm_environment.h"
 #include "launcher/java_launcher.h"
 #include "platform/native_seam.h"
+#include "platform/scratch_folder_test.h"
 
 namespace koru {
 namespace {
 
-namespace fs = std::filesystem;
-
-// A temporary executable folder F: the module path is F\app.exe and the settings file F\app.ini.
+// A scratch executable folder F: the module path is F\app.exe and the settings file F\app.ini.
 class OptionAssemblyTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/koru-options-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    native_ = pattern;
-    folder_ = replaced(fromUtf8(native_), u'/', u'\\');
+    ASSERT_TRUE(scratch_.ok());
     seam::setModulePath(executable());
   }
 
-  void TearDown() override {
-    seam::setModulePath(u"\\opt\\koru\\koru.exe");
-    fs::remove_all(native_);
-  }
+  void TearDown() override { seam::setModulePath(u"\\opt\\koru\\koru.exe"); }
 
-  Text executable() const { return folder_ + u"\\app.exe"; }
+  Text executable() const { return scratch_.path(u"app.exe"); }
 
-  void writeIni(const std::string& content) const {
-    std::ofstream(native_ + "/app.ini", std::ios::binary) << content;
-  }
+  void writeIni(const std::string& content) const { scratch_.write(u"app.ini", content); }
 
-  void touch(const std::string& relative) const {
-    fs::create_directories(fs::path(native_ + "/" + relative).parent_path());
-    std::ofstream(native_ + "/" + relative) << "x";
-  }
+  void touch(TextView relative) const { scratch_.write(relative, "x"); }
 
   // Assembles with a class path setting alone and answers the class path option's value.
   std::string classPathFor(const std::string& setting, const std::string& embedded = "") {
@@ -58,10 +44,9 @@ class OptionAssemblyTest : public ::testing::Test {
     return launcher.jvmOptions[0].substr(prefix.size());
   }
 
-  std::string f() const { return toUtf8(folder_); }
+  std::string f() const { return toUtf8(scratch_.folder()); }
 
-  std::string native_;
-  Text folder_;
+  ScratchFolder scratch_{"options"};
 };
 
 TEST(SplitAtSeparator, KeepsEmptyPiecesButNoneAfterAFinalSeparator) {
@@ -172,11 +157,11 @@ TEST(ExpandEnvironment, ReplacesKnownReferencesOnly) {
 }
 
 TEST_F(OptionAssemblyTest, ResolvesRelativeAndWildcardPieces) {
-  touch("lib/a.jar");
-  touch("lib/b.jar");
-  touch("lib/notes.txt");
-  touch("app.jar");
-  touch("lib/sub.jar/inner");  // a folder whose name matches the pattern
+  touch(u"lib\\a.jar");
+  touch(u"lib\\b.jar");
+  touch(u"lib\\notes.txt");
+  touch(u"app.jar");
+  touch(u"lib\\sub.jar\\inner");  // a folder whose name matches the pattern
 
   std::string wildcard = classPathFor("\\lib\\*.jar");
   std::vector<std::string> entries;
@@ -194,7 +179,7 @@ TEST_F(OptionAssemblyTest, ResolvesRelativeAndWildcardPieces) {
   EXPECT_EQ(classPathFor("/lib\\b*"), f() + "/lib\\b.jar;");
   EXPECT_EQ(classPathFor("\\app.jar;\\missing.jar;\\lib\\*.zip"), f() + "\\app.jar;");
   // The empty middle piece searches F itself, which exists.
-  touch("b.jar");
+  touch(u"b.jar");
   EXPECT_EQ(classPathFor("\\app.jar;;\\b.jar"), f() + "\\app.jar;" + f() + ";" + f() + "\\b.jar;");
   // A piece with two leading backslashes is absolute; with '*' it is still searched.
   EXPECT_EQ(classPathFor("\\" + f() + "\\lib\\a*.jar"), "\\" + f() + "\\lib\\a.jar;");
@@ -213,14 +198,14 @@ TEST_F(OptionAssemblyTest, KeepsAbsolutePiecesUnchecked) {
 TEST_F(OptionAssemblyTest, PutsTheExecutableOnTheClassPath) {
   Text exe = executable();
   EXPECT_EQ(classPathFor("", "yEs"), toUtf8(exe));
-  touch("app.jar");
+  touch(u"app.jar");
   EXPECT_EQ(classPathFor("\\app.jar", "YES"), f() + "\\app.jar;" + toUtf8(exe));
   EXPECT_EQ(classPathFor("\\app.jar", "no"), f() + "\\app.jar;");
 }
 
 TEST_F(OptionAssemblyTest, TakesFileNamesFromTheFileSystemLiterally) {
   setenv("KORU_TEST_VAR", "expanded", 1);
-  touch("lib/%KORU_TEST_VAR%.jar");
+  touch(u"lib\\%KORU_TEST_VAR%.jar");
   EXPECT_EQ(classPathFor("\\lib\\*.jar"), f() + "\\lib\\%KORU_TEST_VAR%.jar;");
   unsetenv("KORU_TEST_VAR");
 }
@@ -245,7 +230,7 @@ TEST_F(OptionAssemblyTest, ReportsAnEmptyClassPathAndStops) {
 }
 
 TEST_F(OptionAssemblyTest, StopsSilentlyWithoutASettingsFile) {
-  seam::setModulePath(folder_ + u"\\app");  // no '.', so no settings file name
+  seam::setModulePath(scratch_.path(u"app"));  // no '.', so no settings file name
   JavaLauncher launcher;
   testing::internal::CaptureStdout();
   EXPECT_FALSE(assembleJvmOptions(launcher));
@@ -258,7 +243,7 @@ TEST_F(OptionAssemblyTest, FillsOptionsFilesAndArgumentsInOrder) {
   setenv("KORU_TEST_SIZE", "256m", 1);
   setenv("KORU_TEST_WORD", "w", 1);
   setenv("Path", "P0", 1);
-  touch("app.jar");
+  touch(u"app.jar");
   writeIni(
       "[Class Path]\nClass Path=\\app.jar\n"
       "[Java Runtime Environment]\n"
@@ -291,7 +276,7 @@ TEST_F(OptionAssemblyTest, FillsOptionsFilesAndArgumentsInOrder) {
 }
 
 TEST_F(OptionAssemblyTest, LeavesUnsetFilesAndCmdEmpty) {
-  touch("app.jar");
+  touch(u"app.jar");
   writeIni("[Class Path]\nClass Path=\\app.jar\n");
   JavaLauncher launcher;
   ASSERT_TRUE(assembleJvmOptions(launcher));

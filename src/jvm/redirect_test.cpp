@@ -4,27 +4,20 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdlib>
-#include <fstream>
 #include <string>
 
 #include "platform/native_seam.h"
 #include "platform/platform.h"
+#include "platform/scratch_folder_test.h"
 #include "support/text.h"
 
 namespace koru {
 namespace {
 
-// A fresh folder under /tmp, named in the launcher's backslash form (\tmp\koru-...).
+// A scratch folder; base_ is its root without the trailing backslash.
 class ParentFolders : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/koru-redirect-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    native_ = pattern;
-    base_ = replaced(fromUtf8(native_), u'/', u'\\');
-  }
-  void TearDown() override { std::system(("rm -rf " + native_).c_str()); }
+  void SetUp() override { ASSERT_TRUE(scratch_.ok()); }
 
   static bool isFolder(const Text& path) {
     struct stat info;
@@ -35,8 +28,8 @@ class ParentFolders : public ::testing::Test {
     return ::stat(seam::nativePath(path).c_str(), &info) == 0;
   }
 
-  std::string native_;
-  Text base_;
+  ScratchFolder scratch_{"redirect"};
+  const Text base_ = scratch_.folder();
 };
 
 // A folder name that no file system accepts, so that creating it fails.
@@ -57,7 +50,7 @@ TEST_F(ParentFolders, CreatesEveryMissingFolderButNotTheFile) {
 
 TEST_F(ParentFolders, ExistingFileCreatesNothing) {
   Text path = base_ + u"\\out.log";
-  std::ofstream(seam::nativePath(path)) << "old";
+  scratch_.write(u"out.log", "old");
   EXPECT_EQ(createParentFolders(path), 0u);
   EXPECT_TRUE(exists(path));
 }
@@ -81,7 +74,7 @@ TEST_F(ParentFolders, FailureRemovesOnlyFoldersThisCallCreated) {
 TEST_F(ParentFolders, RelativePathNeverCreatesItsFirstFolder) {
   char previous[4096];
   ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
-  ASSERT_EQ(chdir(native_.c_str()), 0);
+  ASSERT_EQ(chdir(seam::nativePath(scratch_.root()).c_str()), 0);
 
   // logs counts as the root: it is not created, so logs\sub cannot be either.
   EXPECT_NE(createParentFolders(u"logs\\sub\\out.log"), 0u);
@@ -98,10 +91,10 @@ TEST_F(ParentFolders, RelativePathNeverCreatesItsFirstFolder) {
 }
 
 TEST_F(ParentFolders, AbsolutePathExistsOnlyForAbsolutePathsFound) {
-  std::ofstream(native_ + "/present.txt") << "x";
+  scratch_.write(u"present.txt", "x");
   char previous[4096];
   ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
-  ASSERT_EQ(chdir(native_.c_str()), 0);
+  ASSERT_EQ(chdir(seam::nativePath(scratch_.root()).c_str()), 0);
 
   struct Case {
     Text path;

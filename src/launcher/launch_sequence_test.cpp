@@ -3,39 +3,32 @@
 
 #include <climits>
 #include <cstdlib>
-#include <fstream>
 #include <string>
 
 #include "launcher/java_launcher.h"
 #include "platform/native_seam.h"
+#include "platform/scratch_folder_test.h"
 
 namespace koru {
 namespace {
 
+// A scratch folder holds the executable; the current folder is restored after each test.
 class LaunchSequence : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/koru-launch-XXXXXX";
-    folder_ = mkdtemp(pattern);
+    ASSERT_TRUE(scratch_.ok());
     char current[PATH_MAX];
     previous_ = getcwd(current, sizeof current);
     seam::setCommandLine(u"App.exe");
   }
-  void TearDown() override {
-    EXPECT_EQ(chdir(previous_.c_str()), 0);
-    std::system(("rm -rf " + folder_).c_str());
-  }
-  Text exePath(const std::string& name) const { return replaced(fromUtf8(folder_ + "/" + name), u'/', u'\\'); }
-  void writeFile(const std::string& name, const std::string& content) const {
-    std::ofstream(folder_ + "/" + name) << content;
-  }
+  void TearDown() override { EXPECT_EQ(chdir(previous_.c_str()), 0); }
 
-  std::string folder_;
+  ScratchFolder scratch_{"launch"};
   std::string previous_;
 };
 
 TEST_F(LaunchSequence, WithoutSettingsFileStopsAtTheMainClass) {
-  seam::setModulePath(exePath("App.exe"));
+  seam::setModulePath(scratch_.path(u"App.exe"));
   JavaLauncher launcher;
   ::testing::internal::CaptureStdout();
   EXPECT_FALSE(launcher.prepare());
@@ -44,8 +37,7 @@ TEST_F(LaunchSequence, WithoutSettingsFileStopsAtTheMainClass) {
 }
 
 TEST_F(LaunchSequence, WithoutADotInThePathHasNoSettingsFileAndSaysNothing) {
-  std::system(("mkdir -p " + folder_ + "/nodot").c_str());
-  Text path = exePath("nodot/App");
+  Text path = scratch_.makeFolder(u"nodot") + u"\\App";
   if (path.find(u'.') != Text::npos) GTEST_SKIP() << "temporary folder holds a dot";
   seam::setModulePath(path);
   JavaLauncher launcher;
@@ -55,16 +47,16 @@ TEST_F(LaunchSequence, WithoutADotInThePathHasNoSettingsFileAndSaysNothing) {
 }
 
 TEST_F(LaunchSequence, OverrideWorkingDirMovesToTheExecutableFolderBeforeTheSearch) {
-  seam::setModulePath(exePath("App.exe"));
-  writeFile("App.ini",
-            "[Java Runtime Environment]\nMain Class=a.B\n[Application]\nOverride WorkingDir=yes\n");
+  seam::setModulePath(scratch_.path(u"App.exe"));
+  scratch_.write(u"App.ini",
+                 "[Java Runtime Environment]\nMain Class=a.B\n[Application]\nOverride WorkingDir=yes\n");
   JavaLauncher launcher;
   ::testing::internal::CaptureStdout();
   EXPECT_FALSE(launcher.prepare());  // no runtime beside it
   EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
   char current[PATH_MAX];
   char expected[PATH_MAX];
-  ASSERT_NE(realpath(folder_.c_str(), expected), nullptr);
+  ASSERT_NE(realpath(seam::nativePath(scratch_.root()).c_str(), expected), nullptr);
   EXPECT_STREQ(getcwd(current, sizeof current), expected);
   EXPECT_EQ(launcher.mainClassName, u"a/B");
 }

@@ -1,0 +1,553 @@
+#!/usr/bin/env python3
+"""End-to-end tests of the real koru.exe under Wine.
+
+Each case gets a folder of its own under WORK/cases/NAME holding a copy of koru.exe under the
+name it needs, its INI files, a stand-in jvm.dll (tests/e2e/win/stand_in_jvm.cpp) with the
+script that tells it how to behave, and whatever else the case lays out. The case runs through
+runner.exe with an exact command line, working folder and environment; the harness then checks
+the whole standard output byte for byte, the full 32-bit exit status and what the stand-in
+recorded in its jvm.log.
+
+Expected output is written with "\\n" line ends: a Windows program's printf and Java's println
+both end lines with CR LF, so every "\\n" of an expectation stands for CR LF.
+
+  harness.py --list                                      the case names, one a line
+  harness.py --win64-dir D --work-dir W setup            private WINEPREFIX, wineserver -p, test jar
+  harness.py --win64-dir D --work-dir W run [CASE...]    runs the cases (all when none is named)
+  harness.py --win64-dir D --work-dir W cleanup          wineserver -k, removes the prefix and jar
+
+Cases run with DISPLAY unset, so that a window the launcher tries to show fails at once instead
+of waiting for a user; set KORU_E2E_XVFB=1 to give them a virtual display instead.
+"""
+
+import argparse
+import os
+import re
+import shutil
+import signal
+import subprocess
+import sys
+import time
+from dataclasses import dataclass, field
+from typing import Callable, Optional
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+JAVA_HOME = "/usr/lib/jvm/java-17-openjdk-amd64"  # replaced by --java-home
+
+# ------------------------------------------------------------------------------------------------
+# Files a case lays out
+
+JVM = "jvm.dll"                                    # the stand-in JVM
+JVM_WITHOUT_CREATE = "jvm_without_create.dll"      # lacks JNI_CreateJavaVM
+JVM_WITHOUT_DEFAULT_ARGS = "jvm_without_default_args.dll"  # lacks JNI_GetDefaultJavaVMInitArgs
+STAND_INS = (JVM, JVM_WITHOUT_CREATE, JVM_WITHOUT_DEFAULT_ARGS)
+
+FAILURE = 0xFFFFFFFF
+HOOKS = [("abort", True), ("exit", True)]
+
+# The usual layout: a runtime at rt (named by "JRE Path") and the main class Main in classes.
+BASE_FILES = {"rt/bin/server/jvm.dll": JVM, "classes/Main.class": b""}
+BASE_INI = {
+    "Java Runtime Environment": {"JRE Path": r"{dir}\rt", "Main Class": "Main"},
+    "Class Path": {"Class Path": r"\classes"},
+}
+# A known PATH, so that the values the launcher derives from it can be written down.
+BASE_PATH = r"C:\windows\system32;C:\windows"
+
+
+@dataclass
+class Case:
+    """One run of koru.exe. Texts may hold {dir} (the case folder, Windows form, no trailing
+    backslash) and {exe} (the executable's Windows path); nothing else in braces is touched."""
+    name: str
+    # Layout: relative path -> bytes, text, one of STAND_INS, or None (removes a BASE_FILES entry).
+    files: dict = field(default_factory=dict)
+    base_files: bool = True
+    exe: str = "App.exe"                 # where koru.exe is copied, relative to the case folder
+    packaged: bool = False               # append the test jar to the executable
+    # The main INI beside the executable: sections merged over BASE_INI (a None value removes a
+    # key), or ini_text written as it stands, or no_ini.
+    ini: dict = field(default_factory=dict)
+    ini_text: Optional[str] = None
+    no_ini: bool = False
+    script: str = ""                     # jvm.script beside every stand-in
+    args: str = ""                       # appended to the quoted executable path
+    cmd: Optional[str] = None            # the whole command line instead
+    cwd: str = "{dir}"
+    env: dict = field(default_factory=dict)  # name -> value, or None to unset
+    # Expectations.
+    status: int = 0
+    stdout: object = ""                  # text, or a tuple of acceptable texts
+    stderr_has: tuple = ()
+    log_at: Optional[str] = None         # folder of the stand-in whose log is read
+    expect_log: bool = True              # False: the stand-in must not have been loaded
+    options: Optional[list] = None       # option strings before the two hooks
+    args_seen: Optional[list] = None     # the String[] main received; None: not checked
+    main_called: Optional[bool] = None
+    env_seen: dict = field(default_factory=dict)   # variables the stand-in must have seen
+    cwd_seen: Optional[str] = None
+    stack: Optional[int] = None          # reserved stack of the thread creating the JVM
+    classes: Optional[list] = None       # [(name, found)] of the application classes looked up
+    order: tuple = ()                    # log events that must come in this order
+    absent: tuple = ()                   # log events that must not occur
+    files_after: dict = field(default_factory=dict)  # relative path -> exact content afterwards
+    check: Optional[Callable] = None     # extra check: check(run) -> list of problems
+    timeout_ms: int = 30000
+
+
+def win_path(path):
+    """The Windows path under Wine of an absolute Linux path (Z: is the root)."""
+    return "Z:" + path.replace("/", "\\")
+
+
+# ------------------------------------------------------------------------------------------------
+# The stand-in's log
+
+def unescape(field_text):
+    out = bytearray()
+    raw = field_text.encode("utf-8")
+    i = 0
+    while i < len(raw):
+        if raw[i] == 0x25 and i + 2 < len(raw):
+            out.append(int(raw[i + 1:i + 3], 16))
+            i += 3
+        else:
+            out.append(raw[i])
+            i += 1
+    return out.decode("utf-8", errors="replace")
+
+
+class StandInLog:
+    def __init__(self, text):
+        self.records = []
+        for line in text.split("\n"):
+            if line:
+                tag, *fields = line.split("\t")
+                self.records.append((tag, [unescape(f) for f in fields]))
+        self.events = [tag for tag, _ in self.records]
+        self.options = [(f[0], f[1] == "1") for tag, f in self.records if tag == "option"]
+        self.env = {}
+        for tag, f in self.records:
+            if tag == "env":
+                self.env[f[0]] = f[1]
+            elif tag == "env-unset":
+                self.env[f[0]] = None
+        self.classes = [(f[0], f[1] == "found") for tag, f in self.records if tag == "findclass"]
+        self.args = [f[0] for tag, f in self.records if tag == "arg"] if "main-begin" in self.events else None
+        self.violations = [f[0] for tag, f in self.records if tag == "violation"]
+
+    def value(self, tag):
+        for t, f in self.records:
+            if t == tag:
+                return f[0] if f else ""
+        return None
+
+
+# ------------------------------------------------------------------------------------------------
+# Wine
+
+class Wine:
+    def __init__(self, work_dir):
+        self.work_dir = work_dir
+        self.prefix = os.path.join(work_dir, "prefix")
+        self.env = dict(os.environ)
+        # The locale decides Wine's ANSI code page: C.UTF-8 gives Windows-1252.
+        self.env.update(WINEPREFIX=self.prefix, WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=",
+                        LANG="C.UTF-8", LC_ALL="C.UTF-8")
+        self.env.pop("DISPLAY", None)
+        if os.environ.get("KORU_E2E_XVFB") == "1":
+            self.env["DISPLAY"] = ":%d" % xvfb_display_number()
+
+    def run(self, *command, timeout=120, **kwargs):
+        return subprocess.run(list(command), env=self.env, timeout=timeout, **kwargs)
+
+    def start_server(self):
+        os.makedirs(self.work_dir, exist_ok=True)
+        if os.environ.get("KORU_E2E_XVFB") == "1":
+            start_xvfb(self.work_dir, xvfb_display_number())
+        quiet = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        # A persistent server for the whole run. It puts itself in the background once it is
+        # ready; it must not hold ctest's pipes open.
+        self.run("wineserver", "-p", start_new_session=True, timeout=60, **quiet)
+        # Makes the prefix when needed, and starts Wine's background processes now, detached
+        # from any pipe: started by a case, they would keep its output pipes open.
+        self.run("wineboot", "-i" if not os.path.exists(os.path.join(self.prefix, "system.reg")) else "-r",
+                 timeout=300, **quiet)
+
+    def stop_server(self):
+        self.run("wineserver", "-k", stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
+        stop_xvfb(self.work_dir)
+
+
+def xvfb_display_number():
+    return 90 + os.getuid() % 50
+
+
+def start_xvfb(work_dir, number):
+    if os.path.exists("/tmp/.X11-unix/X%d" % number):
+        return
+    process = subprocess.Popen(["Xvfb", ":%d" % number, "-nolisten", "tcp"], stdin=subprocess.DEVNULL,
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
+    with open(os.path.join(work_dir, "xvfb.pid"), "w") as f:
+        f.write(str(process.pid))
+    for _ in range(50):
+        if os.path.exists("/tmp/.X11-unix/X%d" % number):
+            return
+        time.sleep(0.1)
+
+
+def stop_xvfb(work_dir):
+    pid_file = os.path.join(work_dir, "xvfb.pid")
+    if os.path.exists(pid_file):
+        with open(pid_file) as f:
+            pid = int(f.read())
+        try:
+            os.kill(pid, signal.SIGTERM)
+        except ProcessLookupError:
+            pass
+        os.remove(pid_file)
+
+
+# ------------------------------------------------------------------------------------------------
+# The test jar, appended to the executable by the packaged cases
+
+JAR_SOURCE = """package com.example;
+
+public class App {
+    public static void main(String[] args) {
+        for (String arg : args) System.out.println(arg);
+    }
+}
+"""
+
+
+def build_jar(work_dir, java_home):
+    jar = os.path.join(work_dir, "app.jar")
+    if os.path.exists(jar):
+        return jar
+    build = os.path.join(work_dir, "jar-build.%d" % os.getpid())
+    shutil.rmtree(build, ignore_errors=True)
+    os.makedirs(os.path.join(build, "src", "com", "example"))
+    with open(os.path.join(build, "src", "com", "example", "App.java"), "w") as f:
+        f.write(JAR_SOURCE)
+    subprocess.run([os.path.join(java_home, "bin", "javac"), "-d", os.path.join(build, "classes"),
+                    os.path.join(build, "src", "com", "example", "App.java")], check=True)
+    subprocess.run([os.path.join(java_home, "bin", "jar"), "cf", os.path.join(build, "app.jar"),
+                    "-C", os.path.join(build, "classes"), "."], check=True)
+    os.replace(os.path.join(build, "app.jar"), jar)
+    shutil.rmtree(build, ignore_errors=True)
+    return jar
+
+
+# ------------------------------------------------------------------------------------------------
+# Running one case
+
+def escape_value(text):
+    out = []
+    for byte in text.encode("utf-8"):
+        out.append("%%%02X" % byte if byte < 0x20 or byte == 0x25 or byte >= 0x7F else chr(byte))
+    return "".join(out)
+
+
+def ini_text(sections):
+    lines = []
+    for section, keys in sections.items():
+        lines.append("[%s]" % section)
+        lines.extend("%s=%s" % (key, value) for key, value in keys.items() if value is not None)
+        lines.append("")
+    return "\r\n".join(lines)
+
+
+def merged_ini(overrides):
+    sections = {name: dict(keys) for name, keys in BASE_INI.items()}
+    for name, keys in overrides.items():
+        if keys is None:
+            sections.pop(name, None)
+            continue
+        sections.setdefault(name, {}).update(keys)
+    return sections
+
+
+@dataclass
+class Run:
+    case: Case
+    folder: str
+    fill: Callable
+    stdout: bytes = b""
+    stderr: bytes = b""
+    status: Optional[int] = None
+    log: Optional[StandInLog] = None
+
+
+class Harness:
+    def __init__(self, win64_dir, work_dir, java_home):
+        self.win64_dir = win64_dir
+        self.work_dir = os.path.abspath(work_dir)
+        self.java_home = java_home
+        self.wine = Wine(self.work_dir)
+
+    def tool(self, name):
+        path = os.path.join(self.win64_dir, name)
+        if not os.path.exists(path):
+            raise RuntimeError("%s is missing: build the win64 build first (cmake --preset win64 && "
+                               "cmake --build --preset win64)" % path)
+        return path
+
+    def lay_out(self, case, folder, fill):
+        files = dict(BASE_FILES) if case.base_files else {}
+        files.update(case.files)
+        exe_path = os.path.join(folder, case.exe)
+        os.makedirs(os.path.dirname(exe_path), exist_ok=True)
+        with open(self.tool("koru.exe"), "rb") as f:
+            image = f.read()
+        if case.packaged:
+            with open(build_jar(self.work_dir, self.java_home), "rb") as f:
+                image += f.read()
+        with open(exe_path, "wb") as f:
+            f.write(image)
+        for relative, content in files.items():
+            if content is None:
+                continue
+            path = os.path.join(folder, relative)
+            os.makedirs(os.path.dirname(path), exist_ok=True)
+            if content in STAND_INS:
+                shutil.copyfile(self.tool(content), path)
+                with open(os.path.join(os.path.dirname(path), "jvm.script"), "w") as f:
+                    f.write(case.script)
+            else:
+                with open(path, "wb") as f:
+                    f.write(content if isinstance(content, bytes) else fill(content).encode("utf-8"))
+        if not case.no_ini:
+            text = case.ini_text if case.ini_text is not None else ini_text(merged_ini(case.ini))
+            stem = os.path.splitext(exe_path)[0] if "." in os.path.basename(exe_path) else exe_path
+            with open(stem + ".ini", "wb") as f:
+                f.write(fill(text).replace("\r\n", "\n").replace("\n", "\r\n").encode("cp1252"))
+        return files
+
+    def run_case(self, case):
+        folder = os.path.join(self.work_dir, "cases", case.name)
+        shutil.rmtree(folder, ignore_errors=True)
+        os.makedirs(folder)
+        exe_win = win_path(os.path.join(folder, case.exe))
+        values = {"{dir}": win_path(folder), "{exe}": exe_win}
+
+        def fill(text):
+            for token, value in values.items():
+                text = text.replace(token, value)
+            return text
+
+        run = Run(case, folder, fill)
+        files = self.lay_out(case, folder, fill)
+        command_line = fill(case.cmd) if case.cmd is not None else '"%s"%s' % (
+            exe_win, (" " + fill(case.args)) if case.args else "")
+        env = {"APPDATA": r"{dir}\appdata", "Path": BASE_PATH}
+        env.update(case.env)
+        request = ["exe " + escape_value(exe_win), "cmd " + escape_value(command_line),
+                   "cwd " + escape_value(fill(case.cwd)), "timeout %d" % case.timeout_ms,
+                   "status " + escape_value(win_path(os.path.join(folder, "status.txt")))]
+        for name, value in env.items():
+            request.append("unset " + escape_value(name) if value is None
+                           else "set " + escape_value("%s=%s" % (name, fill(value))))
+        request_path = os.path.join(folder, "request.txt")
+        with open(request_path, "w") as f:
+            f.write("\n".join(request) + "\n")
+        # Output goes to files, not pipes: a Wine background process started by this run could
+        # inherit a pipe and keep it open long after koru.exe has ended.
+        with open(os.path.join(folder, "stdout.bin"), "w+b") as out, \
+                open(os.path.join(folder, "stderr.bin"), "w+b") as err:
+            result = self.wine.run("wine", self.tool("runner.exe"), win_path(request_path),
+                                   stdin=subprocess.DEVNULL, stdout=out, stderr=err,
+                                   timeout=case.timeout_ms / 1000 + 60)
+            out.seek(0)
+            err.seek(0)
+            run.stdout, run.stderr = out.read(), err.read()
+        status_path = os.path.join(folder, "status.txt")
+        if result.returncode != 0 or not os.path.exists(status_path):
+            raise RuntimeError("runner.exe failed (%d): %s" % (result.returncode, run.stderr.decode(errors="replace")))
+        with open(status_path) as f:
+            status_text = f.read().strip()
+        run.status = None if status_text == "timeout" else int(status_text, 16)
+        log_folder = case.log_at or next((os.path.dirname(p) for p, c in files.items() if c in STAND_INS), None)
+        if log_folder is not None:
+            log_path = os.path.join(folder, log_folder, "jvm.log")
+            if os.path.exists(log_path):
+                with open(log_path, encoding="utf-8", errors="replace") as f:
+                    run.log = StandInLog(f.read())
+        return run
+
+
+# ------------------------------------------------------------------------------------------------
+# Checking a run
+
+def crlf(text):
+    return text.replace("\n", "\r\n").encode("utf-8")
+
+
+def name_jni_slot(violation, names=[]):
+    """Names the JNI function of an "unexpected call of JNI function slot N" violation."""
+    match = re.search(r"slot (\d+)$", violation)
+    if not match:
+        return violation
+    if not names:
+        with open(os.path.join(JAVA_HOME, "include", "jni.h")) as f:
+            header = f.read()
+        body = header[header.index("struct JNINativeInterface_ {"):]
+        body = body[:body.index("};")]
+        names.extend(re.findall(r"\(JNICALL \*(\w+)\)|void \*(reserved\d)", body))
+    slot = int(match.group(1))
+    return violation + " (%s)" % "".join(names[slot]) if slot < len(names) else violation
+
+
+def expect(problems, what, expected, actual):
+    if expected != actual:
+        problems.append("%s:\n    expected %r\n    actual   %r" % (what, expected, actual))
+
+
+def check_log(case, fill, log):
+    """What the stand-in recorded, against the case's expectations."""
+    problems = []
+
+    problems.extend("stand-in: " + name_jni_slot(v) for v in log.violations)
+    if "create" in log.events:
+        expect(problems, "JavaVMInitArgs.version", str(0x10002), log.value("version"))
+        expect(problems, "JavaVMInitArgs.ignoreUnrecognized", "0", log.value("ignore"))
+        hooks = [option for option in log.options if option[1]]
+        expect(problems, "hook options", HOOKS, hooks)
+        expect(problems, "the last two options", HOOKS, log.options[-2:])
+    if case.options is not None:
+        expect(problems, "JVM options", [fill(o) for o in case.options], [text for text, hook in log.options[:-2]])
+    if case.args_seen is not None:
+        expect(problems, "String[] handed to main", [fill(a) for a in case.args_seen], log.args)
+    if case.main_called is not None:
+        expect(problems, "main called", case.main_called, "main-begin" in log.events)
+    for name, value in case.env_seen.items():
+        expect(problems, "environment variable " + name, fill(value) if value is not None else None, log.env.get(name, "<not recorded>"))
+    if case.cwd_seen is not None:
+        expect(problems, "current folder at JNI_CreateJavaVM", fill(case.cwd_seen), log.value("cwd"))
+    if case.stack is not None:
+        expect(problems, "stack reserved for the thread creating the JVM", case.stack, int(log.value("stack") or 0))
+    if case.classes is not None:
+        expect(problems, "application classes looked up", [(fill(n), found) for n, found in case.classes], log.classes)
+    positions = []
+    for event in case.order:
+        if event not in log.events:
+            problems.append("stand-in event %r missing; events: %r" % (event, log.events))
+            break
+        positions.append(log.events.index(event))
+    if positions and positions != sorted(positions):
+        problems.append("stand-in events out of order: expected %r, got %r" % (list(case.order), log.events))
+    for event in case.absent:
+        if event in log.events:
+            problems.append("stand-in event %r should not occur; events: %r" % (event, log.events))
+    return problems
+
+
+def check_run(run):
+    case, fill, problems = run.case, run.fill, []
+
+    if run.status is None:
+        problems.append("koru.exe did not end within %d ms (ended by the runner)" % case.timeout_ms)
+    else:
+        expect(problems, "exit status", "0x%08X" % (case.status & 0xFFFFFFFF), "0x%08X" % run.status)
+    accepted = case.stdout if isinstance(case.stdout, tuple) else (case.stdout,)
+    accepted_bytes = [crlf(fill(text)) for text in accepted]
+    if run.stdout not in accepted_bytes:
+        expect(problems, "standard output", accepted_bytes[0] if len(accepted_bytes) == 1 else accepted_bytes, run.stdout)
+    stderr = run.stderr.decode("utf-8", errors="replace")
+    for text in case.stderr_has:
+        if fill(text) not in stderr:
+            problems.append("standard error lacks %r; it holds %r" % (fill(text), stderr))
+    for relative, content in case.files_after.items():
+        path = os.path.join(run.folder, relative)
+        actual = open(path, "rb").read() if os.path.exists(path) else None
+        expect(problems, "content of " + relative, crlf(fill(content)) if content is not None else None, actual)
+
+    log = run.log
+    if not case.expect_log:
+        if log is not None:
+            problems.append("the stand-in JVM was loaded, but should not have been: %r" % log.events)
+    elif log is None:
+        problems.append("the stand-in JVM recorded nothing (not loaded?)")
+    else:
+        problems.extend(check_log(case, fill, log))
+    if case.check is not None and (log is not None or not case.expect_log):
+        problems.extend(case.check(run))
+    return problems
+
+
+# ------------------------------------------------------------------------------------------------
+# The cases
+
+def error_line(text):
+    """The console error line: "Error: ", the message, a blank and a line feed."""
+    return "Error: " + text + " \n"
+
+
+def cases():
+    from cases import CASES
+    return CASES
+
+
+def main():
+    global JAVA_HOME
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--list", action="store_true")
+    parser.add_argument("--win64-dir")
+    parser.add_argument("--work-dir")
+    parser.add_argument("--java-home", default=JAVA_HOME)
+    parser.add_argument("action", nargs="?", choices=["setup", "run", "cleanup"])
+    parser.add_argument("names", nargs="*")
+    options = parser.parse_args()
+    JAVA_HOME = options.java_home
+    sys.path.insert(0, HERE)
+    all_cases = cases()
+    if options.list:
+        print("\n".join(case.name for case in all_cases))
+        return 0
+    if not options.work_dir or not options.action:
+        parser.error("--work-dir and an action are needed")
+    harness = Harness(options.win64_dir, options.work_dir, options.java_home)
+    if options.action == "setup":
+        harness.wine.start_server()
+        build_jar(harness.work_dir, options.java_home)
+        return 0
+    if options.action == "cleanup":
+        # The folders of failed cases stay for inspection; the next run replaces them.
+        harness.wine.stop_server()
+        shutil.rmtree(harness.wine.prefix, ignore_errors=True)
+        if os.path.exists(os.path.join(harness.work_dir, "app.jar")):
+            os.remove(os.path.join(harness.work_dir, "app.jar"))
+        return 0
+    by_name = {case.name: case for case in all_cases}
+    unknown = [name for name in options.names if name not in by_name]
+    if unknown:
+        parser.error("unknown cases: " + ", ".join(unknown))
+    selected = [by_name[name] for name in options.names] if options.names else all_cases
+    failed = 0
+    for case in selected:
+        started = time.monotonic()
+        try:
+            run = harness.run_case(case)
+            problems = check_run(run)
+        except (RuntimeError, subprocess.SubprocessError, OSError) as error:
+            run, problems = None, ["could not run: %s" % error]
+        seconds = time.monotonic() - started
+        if problems:
+            failed += 1
+            print("FAIL %s (%.1f s)" % (case.name, seconds))
+            for problem in problems:
+                print("  " + problem.replace("\n", "\n  "))
+            if run is not None:
+                print("  case folder kept: %s" % run.folder)
+                if run.log is not None:
+                    print("  stand-in events: %s" % " ".join(run.log.events))
+        else:
+            print("ok   %s (%.1f s)" % (case.name, seconds))
+            shutil.rmtree(os.path.join(harness.work_dir, "cases", case.name), ignore_errors=True)
+    if len(selected) > 1:
+        print("%d of %d cases failed" % (failed, len(selected)))
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
