@@ -203,8 +203,9 @@ bool createJvm(JavaLauncher& launcher) {
                          {loadMessage(kCreateJvmFailed), creationFailureReason(result)});
     return false;
   }
-  launcher.javaVm = vm;
   launcher.jniEnv = static_cast<JNIEnv*>(env);
+  // A service stop request may be waiting on another thread for the JVM to exist.
+  __atomic_store_n(&launcher.javaVm, vm, __ATOMIC_RELEASE);
 
   redirectAfterCreation(launcher, launcher.outputFile, StandardStream::output);
   redirectAfterCreation(launcher, launcher.errorFile, StandardStream::error);

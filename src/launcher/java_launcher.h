@@ -41,6 +41,10 @@ class JavaLauncher {
   /// Appends the command-line arguments after the program name to `arguments`.
   void parseCommandLine();
 
+  /// Starts the paired product instead of the JVM; answers its exit code with "Pair Return
+  /// Code", else 0 at once.
+  uint32_t startPairedProduct();
+
   /// Makes the executable's folder the current folder.
   void overrideWorkingDirectory();
 

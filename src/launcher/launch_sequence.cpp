@@ -24,6 +24,8 @@ void JavaLauncher::overrideWorkingDirectory() {
 }
 
 uint32_t JavaLauncher::run() {
+  // Only a 32-bit runtime is handed over, to the companion that can host it.
+  if (handOverToPairedProduct) return startPairedProduct();
   prepareEnvironment(*this);
   if (!loadJvmLibrary(*this)) return kExitFailure;
   // A missing class path has been reported; the JVM is still created with the options

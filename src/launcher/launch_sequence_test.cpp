@@ -3,6 +3,8 @@
 
 #include <climits>
 #include <cstdlib>
+#include <fstream>
+#include <sys/stat.h>
 #include <string>
 
 #include "launcher/java_launcher.h"
@@ -21,7 +23,10 @@ class LaunchSequence : public ::testing::Test {
     previous_ = getcwd(current, sizeof current);
     seam::setCommandLine(u"App.exe");
   }
-  void TearDown() override { EXPECT_EQ(chdir(previous_.c_str()), 0); }
+  void TearDown() override {
+    EXPECT_EQ(chdir(previous_.c_str()), 0);
+    seam::setModulePath(u"\\opt\\koru\\koru.exe");
+  }
 
   ScratchFolder scratch_{"launch"};
   std::string previous_;
@@ -59,6 +64,38 @@ TEST_F(LaunchSequence, OverrideWorkingDirMovesToTheExecutableFolderBeforeTheSear
   ASSERT_NE(realpath(seam::nativePath(scratch_.root()).c_str(), expected), nullptr);
   EXPECT_STREQ(getcwd(current, sizeof current), expected);
   EXPECT_EQ(launcher.mainClassName, u"a/B");
+}
+
+TEST_F(LaunchSequence, HandOverStartsTheCompanionInsteadOfTheJvm) {
+  // The companion records its arguments and ends with 7; the JVM library does not exist, so a
+  // run that tried the JVM would report it.
+  Text companion = scratch_.write(u"pair.sh", "#!/bin/sh\necho \"$#\" >> \"$0.args\"\nexit 7\n");
+  ASSERT_EQ(chmod(seam::nativePath(companion).c_str(), 0755), 0);
+  struct Case {
+    bool returnCode;
+    uint32_t status;
+  };
+  for (const Case& c : {Case{false, 0}, Case{true, 7}}) {
+    JavaLauncher launcher;
+    launcher.arguments = {u"a", u"b"};
+    launcher.pairProduct = companion;
+    launcher.pairReturnCode = c.returnCode;
+    launcher.handOverToPairedProduct = true;
+    launcher.jvmLibraryPath = scratch_.path(u"missing\\jvm.dll");
+    ::testing::internal::CaptureStdout();
+    EXPECT_EQ(launcher.run(), c.status);
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
+  }
+  // Both runs started the companion, the one not waited for perhaps only just now; neither
+  // passed on the launcher's arguments.
+  std::vector<std::string> counts;
+  for (int attempt = 0; attempt < 100 && counts.size() < 2; ++attempt) {
+    if (attempt > 0) usleep(50 * 1000);
+    counts.clear();
+    std::ifstream recorded(seam::nativePath(companion) + ".args");
+    for (std::string line; std::getline(recorded, line);) counts.push_back(line);
+  }
+  EXPECT_EQ(counts, (std::vector<std::string>{"0", "0"}));
 }
 
 }  // namespace

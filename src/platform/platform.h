@@ -99,12 +99,14 @@ using ThreadProc = uint32_t (*)(void* argument);
 /// for it without a time-out. False when the thread cannot be started.
 bool runThreadAndWait(uint64_t stackSize, ThreadProc proc, void* argument, uint32_t& exitCode);
 
-/// Blocks the calling thread for good.
-[[noreturn]] void sleepForever();
-
-// --- JVM host ----------------------------------------------------------------------------------
+// --- Events and processes --------------------------------------------------------------------
 
 /// Sets an event made by the single-instance set-up; a null event is ignored.
 void signalEvent(void* event);
+
+/// Starts an executable by its path alone (its command line is the path itself; no handles
+/// inherited; this process's environment and current folder). With `waitForExit` waits without
+/// time limit and answers its exit code; otherwise, or when it cannot be started, answers 0.
+uint32_t startProcess(TextView application, bool waitForExit);
 
 }  // namespace koru

@@ -6,6 +6,7 @@
 #include <fnmatch.h>
 #include <pthread.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -294,13 +295,24 @@ bool runThreadAndWait(uint64_t stackSize, ThreadProc proc, void* argument, uint3
   return true;
 }
 
-void sleepForever() {
-  for (;;) pause();
-}
-
-// --- JVM host ----------------------------------------------------------------------------------
+// --- Events and processes --------------------------------------------------------------------
 
 // Events exist only on Windows; the native stand-in has nothing to signal.
 void signalEvent(void*) {}
+
+
+uint32_t startProcess(TextView application, bool waitForExit) {
+  pid_t child = fork();
+  if (child < 0) return 0;
+  if (child == 0) {
+    std::string path = seam::nativePath(application);
+    execl(path.c_str(), path.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  if (!waitForExit) return 0;
+  int status = 0;
+  if (waitpid(child, &status, 0) != child || !WIFEXITED(status)) return 0;
+  return static_cast<uint32_t>(WEXITSTATUS(status));
+}
 
 }  // namespace koru

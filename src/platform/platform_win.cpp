@@ -192,14 +192,29 @@ bool runThreadAndWait(uint64_t stackSize, ThreadProc proc, void* argument, uint3
   return true;
 }
 
-void sleepForever() {
-  for (;;) Sleep(INFINITE);
-}
-
-// --- JVM host ----------------------------------------------------------------------------------
+// --- Events and processes --------------------------------------------------------------------
 
 void signalEvent(void* event) {
   if (event != nullptr) SetEvent(static_cast<HANDLE>(event));
+}
+
+
+uint32_t startProcess(TextView application, bool waitForExit) {
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  // With no command line the new process receives the application name as its command line.
+  if (!CreateProcessW(W(Text(application)), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &process)) {
+    return 0;
+  }
+  UniqueHandle processHandle(process.hProcess);
+  UniqueHandle threadHandle(process.hThread);
+  if (!waitForExit) return 0;
+  WaitForSingleObject(processHandle.get(), INFINITE);
+  DWORD exitCode = 0;
+  GetExitCodeProcess(processHandle.get(), &exitCode);
+  return exitCode;
 }
 
 }  // namespace koru
