@@ -3,15 +3,13 @@
 #include "launcher/java_launcher.h"
 #include "platform/platform.h"
 #include "runtime/java_home.h"
+#include "settings/launcher_settings.h"
 #include "settings/settings_paths.h"
 #include "support/paths.h"
 
 namespace koru {
 
 namespace {
-
-constexpr TextView kJreSection = u"Java Runtime Environment";
-constexpr TextView kJrePathKey = u"JRE Path";
 
 // A library named by "JRE Path" or chosen by the user may be a 32-bit one, which only the
 // paired product can host; without a paired product the launcher tries it itself.
@@ -23,7 +21,7 @@ void settleHandOver(JavaLauncher& launcher) {
 void writeJrePath(TextView folder, const Text& settingsFile) {
   // An empty name would let the profile functions pick a file of their own.
   if (settingsFile.empty()) return;
-  writeProfileString(kJreSection, kJrePathKey, folder, settingsFile);
+  writeProfileString(kSectionRuntime, u"JRE Path", folder, settingsFile);
 }
 
 }  // namespace

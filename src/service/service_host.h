@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "jvm/jvm_exit_listener.h"
+#include "platform/win/unique.h"
 #include "platform/win/windows.h"
 #include "support/text.h"
 
@@ -26,6 +27,10 @@ class ServiceHost {
   SERVICE_STATUS status{};
   SERVICE_STATUS_HANDLE statusHandle = nullptr;
   ServiceApplication* application = nullptr;
+  /// Set when the service thread is done. A System.exit reports the service stopped from the
+  /// exit hook and never sets it: the entry thread keeps waiting while the JVM ends the
+  /// process with the program's status, instead of tearing the launcher down under it.
+  UniqueHandle serviceThreadDone;
 };
 
 /// Runs the Java program for the service and asks it to stop; the JVM's exit and abort hooks

@@ -31,8 +31,7 @@ void WINAPI serviceControlHandler(DWORD control) {
   SetServiceStatus(host.statusHandle, &host.status);
 }
 
-void WINAPI serviceMain(DWORD argc, wchar_t** argv) {
-  ServiceHost& host = *currentServiceHost;
+void runServiceThread(ServiceHost& host, DWORD argc, wchar_t** argv) {
   host.statusHandle = RegisterServiceCtrlHandlerW(kNoServiceName, serviceControlHandler);
   if (host.statusHandle == nullptr) return;
 
@@ -54,6 +53,12 @@ void WINAPI serviceMain(DWORD argc, wchar_t** argv) {
   SetServiceStatus(host.statusHandle, &host.status);
 }
 
+void WINAPI serviceMain(DWORD argc, wchar_t** argv) {
+  ServiceHost& host = *currentServiceHost;
+  runServiceThread(host, argc, argv);
+  SetEvent(host.serviceThreadDone.get());
+}
+
 DWORD WINAPI stopJavaApplication(void*) {
   ServiceApplication& application = *currentServiceApplication;
   // A stop that arrives while the JVM is still being created waits for it: the program is then
@@ -67,9 +72,13 @@ DWORD WINAPI stopJavaApplication(void*) {
 }  // namespace
 
 uint32_t ServiceHost::runServiceDispatcher() {
+  serviceThreadDone.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
   SERVICE_TABLE_ENTRYW table[] = {{kNoServiceName, serviceMain}, {nullptr, nullptr}};
-  if (StartServiceCtrlDispatcherW(table)) return 0;
-  return GetLastError();
+  if (!StartServiceCtrlDispatcherW(table)) return GetLastError();
+  // The dispatcher returns once the service is reported stopped, which the JVM's exit hook does
+  // before the JVM ends the process; only a service thread that has finished lets teardown in.
+  if (serviceThreadDone) WaitForSingleObject(serviceThreadDone.get(), INFINITE);
+  return 0;
 }
 
 bool ServiceHost::reportStopped() {

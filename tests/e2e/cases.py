@@ -6,7 +6,7 @@ the stand-in runtime {dir}\\rt ("JRE Path") and the main class Main, found in {d
 
 import re
 
-from harness import (Case, FAILURE, JVM, JVM_WITHOUT_CREATE, JVM_WITHOUT_DEFAULT_ARGS, BASE_PATH,
+from harness import (Case, ServiceCase, FAILURE, JVM, JVM_WITHOUT_CREATE, JVM_WITHOUT_DEFAULT_ARGS, BASE_PATH,
                      error_line)
 
 RT_JVM = r"{dir}\rt\bin\server\jvm.dll"
@@ -424,3 +424,86 @@ case(name="output_file_not_creatable", script="main echo\n", args="x",
 case(name="output_and_error_files", script="main echo\n", args="x",
      ini={"Application": {"Output File": r"{dir}\o\out.log", "Error File": r"{dir}\o\err.log"}},
      stdout="", files_after={"o/out.log": "x\n", "o/err.log": ""}, order=("setOut", "setErr", "main-begin"))
+
+
+# --- Running as a service -------------------------------------------------------------------------
+# Installed under a name of its own ({service}) with the arguments of "args" in its binPath,
+# started with "sc start {service} a "b c"" and watched with "sc query".
+
+def service_case(**fields):
+    CASES.append(ServiceCase(**fields))
+
+
+def stop_thread(run, problems):
+    """The thread that attached after main began: it must be another than main's and must have
+    detached again before the JVM was destroyed (which would otherwise wait for it forever)."""
+    records = [(tag, f[0] if f else "") for tag, f in run.log.records]
+    attaches = [thread for tag, thread in records if tag == "attach"]
+    if len(attaches) != 1:
+        problems.append("expected one thread to attach (the stop thread), got %r" % attaches)
+        return None
+    thread = attaches[0]
+    if thread == run.log.value("create"):
+        problems.append("the stop thread is the thread that created the JVM and runs main")
+    attach, detach = records.index(("attach", thread)), (records.index(("detach", thread))
+                                                         if ("detach", thread) in records else -1)
+    destroy = records.index(("destroy-begin", "")) if ("destroy-begin", "") in records else len(records)
+    if not attach < detach < destroy:
+        problems.append("the stop thread did not detach before the JVM was destroyed: %r" % records)
+    return thread
+
+
+def check_stop_called(run):
+    problems = []
+    thread = stop_thread(run, problems)
+    stops = [f[0] for tag, f in run.log.records if tag == "stop"]
+    if stops != [thread]:
+        problems.append("stop() should run once, on the stop thread %s; it ran on %r" % (thread, stops))
+    return problems
+
+
+def check_no_stop_method(run):
+    problems = []
+    stop_thread(run, problems)
+    described = [f[0] for tag, f in run.log.records if tag == "describe"]
+    expect_described = ["java.lang.NoSuchMethodError: stop"]
+    if described != expect_described:
+        problems.append("exceptions described: expected %r, got %r" % (expect_described, described))
+    return problems
+
+
+SERVICE = {"Application Type": "service"}
+SERVICE_ARGS = 'x "y z"'
+START_ARGS = ["a", "b c"]
+
+# main gets the binPath arguments, then the service name (left out when "Omit Service Name" has
+# any text, even No) and the start arguments. The service shows RUNNING while main runs; "sc
+# stop" calls the main class's static stop() on a thread attached for it (the service is
+# STOP_PENDING meanwhile), stop() makes main return, and the service reports STOPPED.
+for name, omit, service_name in [("service_name_first", None, ["{service}"]),
+                                 ("omit_service_name_no", "No", []),
+                                 ("omit_service_name_empty", "", ["{service}"])]:
+    service_case(name="service_" + name, ini={"Application": dict(SERVICE, **{"Omit Service Name": omit})},
+                 args=SERVICE_ARGS, start_args=START_ARGS, script="stop_method present\nmain wait_stop\n",
+                 stop=True, args_seen=["x", "y z"] + service_name + START_ARGS,
+                 states=("RUNNING", "STOP_PENDING?", "STOPPED"),
+                 service_states={"main-begin": "RUNNING", "stop": "STOP_PENDING"},
+                 order=("main-begin", "attach", "stop", "main-stopped", "main-end", "destroy", "unloaded"),
+                 absent=("describe",), check=check_stop_called)
+
+# Without stop() the lookup's NoSuchMethodError is described and the stop thread detaches; the
+# service stays STOP_PENDING until main ends by itself.
+service_case(name="service_without_stop_method", ini={"Application": SERVICE}, start_args=START_ARGS,
+             script="main wait_file release\n", stop=True, release=True,
+             states=("RUNNING", "STOP_PENDING", "STOPPED"), service_states={"main-begin": "RUNNING"},
+             order=("main-begin", "attach", "describe", "detach", "main-released", "main-end", "destroy",
+                    "unloaded"),
+             absent=("stop",), check=check_no_stop_method)
+
+# System.exit in main reports STOPPED through the exit hook, before the process ends.
+# The JVM takes its time to end after the exit hook: the launcher must not tear down meanwhile.
+service_case(name="service_system_exit", ini={"Application": SERVICE}, start_args=START_ARGS,
+             script="exit_delay 2000\nmain wait_file release\nmain exit 5\n", release=True,
+             states=("RUNNING", "STOPPED"), service_states={"main-begin": "RUNNING", "exit-hook": "STOPPED"},
+             order=("main-begin", "main-released", "exit", "exit-hook", "exit-hook-returned", "unloaded"),
+             absent=("detach", "destroy-begin", "attach"))

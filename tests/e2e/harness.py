@@ -16,6 +16,9 @@ both end lines with CR LF, so every "\\n" of an expectation stands for CR LF.
   harness.py --win64-dir D --work-dir W run [CASE...]    runs the cases (all when none is named)
   harness.py --win64-dir D --work-dir W cleanup          wineserver -k, removes the prefix and jar
 
+A ServiceCase runs koru.exe as a Windows service instead: installed with "sc create", started
+with "sc start" and watched with "sc query" (services need the persistent wineserver of setup).
+
 Cases run with DISPLAY unset, so that a window the launcher tries to show fails at once instead
 of waiting for a user; set KORU_E2E_XVFB=1 to give them a virtual display instead.
 """
@@ -95,6 +98,23 @@ class Case:
     timeout_ms: int = 30000
 
 
+@dataclass
+class ServiceCase(Case):
+    """One run of koru.exe as a service, under a service name of its own ({service} in texts).
+    "args" are the arguments written in the service's binPath after the executable's path."""
+    start_args: list = field(default_factory=list)   # given to "sc start" after the name
+    stop: bool = False                   # "sc stop" once main runs
+    # Creates the file "release" beside the stand-in once main runs, or, with stop, once the
+    # stop thread has detached again (for main's "wait_file release").
+    release: bool = False
+    # What "sc query" shows, in this order, repeats left out; a state ending in "?" may be missed.
+    states: tuple = ("RUNNING", "STOPPED")
+    service_states: dict = field(default_factory=dict)  # where -> state the program itself saw
+
+
+SERVICE_STATES = {"1": "STOPPED", "2": "START_PENDING", "3": "STOP_PENDING", "4": "RUNNING"}
+
+
 def win_path(path):
     """The Windows path under Wine of an absolute Linux path (Z: is the root)."""
     return "Z:" + path.replace("/", "\\")
@@ -169,10 +189,25 @@ class Wine:
         # A persistent server for the whole run. It puts itself in the background once it is
         # ready; it must not hold ctest's pipes open.
         self.run("wineserver", "-p", start_new_session=True, timeout=60, **quiet)
-        # Makes the prefix when needed, and starts Wine's background processes now, detached
-        # from any pipe: started by a case, they would keep its output pipes open.
-        self.run("wineboot", "-i" if not os.path.exists(os.path.join(self.prefix, "system.reg")) else "-r",
-                 timeout=300, **quiet)
+        # Wine ends its background processes (the service control manager among them) with the
+        # last Windows process, and starts them afresh, with their services, for the next one,
+        # while the old ones may still be ending: two service control managers then share the
+        # services' traffic. A process that waits until the server is killed keeps one set of
+        # them for the whole run; as the first process it also makes the prefix when needed. It
+        # pauses on a pipe whose write end it holds itself, and is detached from any other pipe:
+        # started by a case, the background processes would keep its output pipes open.
+        read_end, write_end = os.pipe()
+        subprocess.Popen(["wine", "cmd", "/c", "pause"], env=self.env, stdin=read_end, stdout=subprocess.DEVNULL,
+                         stderr=subprocess.DEVNULL, pass_fds=(write_end,), start_new_session=True)
+        os.close(read_end)
+        os.close(write_end)
+        # The services that start with the manager are running once the event log is.
+        for _ in range(600):
+            query = self.run("wine", "sc", "query", "eventlog", stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                             stderr=subprocess.DEVNULL, timeout=60)
+            if re.search(rb"STATE\s*:\s*4\b", query.stdout):
+                break
+            time.sleep(0.1)
 
     def stop_server(self):
         self.run("wineserver", "-k", stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
@@ -277,6 +312,8 @@ class Run:
     stderr: bytes = b""
     status: Optional[int] = None
     log: Optional[StandInLog] = None
+    states: list = field(default_factory=list)     # service states seen, repeats left out
+    problems: list = field(default_factory=list)   # found while the run was driven
 
 
 class Harness:
@@ -324,20 +361,34 @@ class Harness:
                 f.write(fill(text).replace("\r\n", "\n").replace("\n", "\r\n").encode("cp1252"))
         return files
 
-    def run_case(self, case):
+    def prepare(self, case, **tokens):
         folder = os.path.join(self.work_dir, "cases", case.name)
         shutil.rmtree(folder, ignore_errors=True)
         os.makedirs(folder)
-        exe_win = win_path(os.path.join(folder, case.exe))
-        values = {"{dir}": win_path(folder), "{exe}": exe_win}
+        values = {"{dir}": win_path(folder), "{exe}": win_path(os.path.join(folder, case.exe))}
+        values.update(tokens)
 
         def fill(text):
             for token, value in values.items():
                 text = text.replace(token, value)
             return text
 
-        run = Run(case, folder, fill)
-        files = self.lay_out(case, folder, fill)
+        return Run(case, folder, fill), self.lay_out(case, folder, fill)
+
+    def read_log(self, run, files):
+        log_folder = run.case.log_at or next((os.path.dirname(p) for p, c in files.items() if c in STAND_INS), None)
+        if log_folder is not None:
+            log_path = os.path.join(run.folder, log_folder, "jvm.log")
+            if os.path.exists(log_path):
+                with open(log_path, encoding="utf-8", errors="replace") as f:
+                    run.log = StandInLog(f.read())
+        return log_folder
+
+    def run_case(self, case):
+        if isinstance(case, ServiceCase):
+            return self.run_service(case)
+        run, files = self.prepare(case)
+        folder, fill, exe_win = run.folder, run.fill, run.fill("{exe}")
         command_line = fill(case.cmd) if case.cmd is not None else '"%s"%s' % (
             exe_win, (" " + fill(case.args)) if case.args else "")
         env = {"APPDATA": r"{dir}\appdata", "Path": BASE_PATH}
@@ -367,12 +418,96 @@ class Harness:
         with open(status_path) as f:
             status_text = f.read().strip()
         run.status = None if status_text == "timeout" else int(status_text, 16)
-        log_folder = case.log_at or next((os.path.dirname(p) for p, c in files.items() if c in STAND_INS), None)
-        if log_folder is not None:
-            log_path = os.path.join(folder, log_folder, "jvm.log")
-            if os.path.exists(log_path):
-                with open(log_path, encoding="utf-8", errors="replace") as f:
-                    run.log = StandInLog(f.read())
+        self.read_log(run, files)
+        return run
+
+    # --- Services -----------------------------------------------------------------------------
+
+    def sc(self, *arguments):
+        result = self.wine.run("wine", "sc", *arguments, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                               stderr=subprocess.PIPE, timeout=60)
+        return result.returncode, (result.stdout + result.stderr).decode(errors="replace")
+
+    def service_state(self, run, name, output=None):
+        """The state "sc query" (or the given sc output) shows, noted in run.states."""
+        if output is None:
+            output = self.sc("query", name)[1]
+        match = re.search(r"STATE\s*:\s*(\d+)", output)
+        state = SERVICE_STATES.get(match.group(1), match.group(1)) if match else None
+        if state is not None and (not run.states or run.states[-1] != state):
+            run.states.append(state)
+        return state
+
+    @staticmethod
+    def wait_for(condition, seconds):
+        deadline = time.monotonic() + seconds
+        while not condition():
+            if time.monotonic() > deadline:
+                return False
+            time.sleep(0.1)
+        return True
+
+    def run_service(self, case):
+        name = "koru_e2e_%s_%d" % (case.name, os.getpid())
+        run, files = self.prepare(case, **{"{service}": name})
+        log_folder = self.read_log(run, files)
+        if log_folder is None:
+            raise RuntimeError("a service case needs the stand-in JVM")
+        log_dir = os.path.join(run.folder, log_folder)
+        with open(os.path.join(log_dir, "jvm.script"), "a") as f:
+            f.write("service %s\n" % name)
+
+        def events():
+            self.read_log(run, files)
+            return run.log.events if run.log is not None else []
+
+        def release():
+            with open(os.path.join(log_dir, "release"), "w"):
+                pass
+
+        bin_path = '"%s"%s' % (run.fill("{exe}"), (" " + run.fill(case.args)) if case.args else "")
+        code, output = self.sc("create", name, "binPath=", bin_path)
+        if code != 0:
+            raise RuntimeError("sc create failed (%d): %s" % (code, output))
+        problems = []
+        try:
+            code, output = self.sc("start", name, *[run.fill(a) for a in case.start_args])
+            if code != 0:
+                raise RuntimeError("sc start failed (%d): %s" % (code, output))
+            self.service_state(run, name, output)
+            if not self.wait_for(lambda: "main-begin" in events() or "unloaded" in events(), 60):
+                problems.append("main did not begin within a minute")
+            elif "unloaded" not in events():
+                self.service_state(run, name)  # while main runs
+            if case.stop:
+                code, output = self.sc("stop", name)
+                self.service_state(run, name, output)
+                if case.release:
+                    # The stop thread has detached once a second thread has attached and detached.
+                    stop_done = lambda: sum(1 for e in events() if e == "detach") >= 1 and "attach" in events()
+                    if not self.wait_for(stop_done, 30):
+                        problems.append("the stop thread did not attach and detach within 30 s")
+                    for _ in range(5):  # the service stays stopping meanwhile
+                        self.service_state(run, name)
+                        time.sleep(0.1)
+            if case.release:
+                release()
+            if not self.wait_for(lambda: self.service_state(run, name) == "STOPPED", 60):
+                problems.append("the service did not stop within a minute")
+            if not self.wait_for(lambda: "unloaded" in events(), 60):
+                problems.append("the service process did not end within a minute")
+        finally:
+            if "unloaded" not in events():
+                # End the service whatever happened: ask it to stop, let main go, then end it.
+                self.sc("stop", name)
+                release()
+                if not self.wait_for(lambda: "unloaded" in events(), 15) and run.log is not None:
+                    pid = run.log.value("loaded")
+                    if pid:
+                        self.wine.run("wine", "taskkill", "/f", "/pid", pid, stdin=subprocess.DEVNULL,
+                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
+            self.sc("delete", name)
+        run.problems = problems
         return run
 
 
@@ -442,7 +577,25 @@ def check_log(case, fill, log):
     return problems
 
 
+def check_service_run(run):
+    case, fill, problems = run.case, run.fill, list(run.problems)
+    pattern = "".join("(%s,)?" % s[:-1] if s.endswith("?") else "%s," % s for s in case.states)
+    if not re.fullmatch(pattern, "".join(s + "," for s in run.states)):
+        problems.append("service states shown by sc query: expected %r, seen %r" % (list(case.states), run.states))
+    log = run.log
+    if log is None:
+        return problems + ["the stand-in JVM recorded nothing (not loaded?)"]
+    problems.extend(check_log(case, fill, log))
+    seen = {f[0]: SERVICE_STATES.get(f[1], f[1]) for tag, f in log.records if tag == "service-state"}
+    expect(problems, "service states the program saw", case.service_states, seen)
+    if case.check is not None:
+        problems.extend(case.check(run))
+    return problems
+
+
 def check_run(run):
+    if isinstance(run.case, ServiceCase):
+        return check_service_run(run)
     case, fill, problems = run.case, run.fill, []
 
     if run.status is None:
@@ -484,6 +637,9 @@ def error_line(text):
 
 
 def cases():
+    # cases.py imports this module as "harness": let it find this very module, so that its
+    # cases are instances of these classes.
+    sys.modules.setdefault("harness", sys.modules[__name__])
     from cases import CASES
     return CASES
 

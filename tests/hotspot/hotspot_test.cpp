@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "jvm/exception_text.h"
+#include "jvm/java_stop.h"
 #include "jvm/jni_util.h"
 #include "jvm/jvm_exit_listener.h"
 #include "jvm/jvm_host.h"
@@ -340,6 +341,115 @@ TEST_F(SharedJvm, JarAppendedToAnotherFileIsAClassPathEntry) {
   std::string text = output.finish();
   EXPECT_EQ(hello, u"hello from the appended jar") << text;
   expectNoCheckWarning(text);
+}
+
+bool endsWithBytes(const std::string& text, const std::string& end) {
+  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+// --- Asking the Java program to stop ------------------------------------------------------------
+
+// Runs callJavaStop on a new native thread, as a service's stop thread does, after waiting
+// there for the static boolean waitFor of the main class to become true (when named); answers
+// whether the thread was still attached to the JVM afterwards (and detaches it then).
+bool callJavaStopOnOwnThread(JavaLauncher& launcher, const char* waitFor = nullptr) {
+  JavaVM* vm = gLauncher->javaVm;
+  bool attachedAfter = false;
+  std::thread stopper([&] {
+    void* env = nullptr;
+    if (waitFor != nullptr && vm->AttachCurrentThread(&env, nullptr) == JNI_OK) {
+      JNIEnv* jni = static_cast<JNIEnv*>(env);
+      jclass mainClass = jni->FindClass(toUtf8(launcher.mainClassName).c_str());
+      jfieldID field = mainClass != nullptr ? jni->GetStaticFieldID(mainClass, waitFor, "Z") : nullptr;
+      for (int i = 0; field != nullptr && i < 3000 && !jni->GetStaticBooleanField(mainClass, field); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      }
+      jni->ExceptionClear();
+      if (mainClass != nullptr) jni->DeleteLocalRef(mainClass);
+      vm->DetachCurrentThread();
+    }
+    callJavaStop(launcher);
+    attachedAfter = vm->GetEnv(&env, JNI_VERSION_1_2) == JNI_OK;
+    if (attachedAfter) vm->DetachCurrentThread();
+  });
+  stopper.join();
+  return attachedAfter;
+}
+
+TEST_F(SharedJvm, StopCallsTheStaticStopOnAThreadOfItsOwnAndMainReturns) {
+  gLauncher->mainClassName = u"koru/fixture/Stoppable";
+  CapturedOutput output;
+  bool stopperAttachedAfter = true;
+  std::thread stopper([&] { stopperAttachedAfter = callJavaStopOnOwnThread(*gLauncher, "waiting"); });
+  // main waits for stop() (a minute at most) on this thread.
+  bool result = invokeMain(*gLauncher);
+  stopper.join();
+  std::string text = output.finish();
+  EXPECT_TRUE(result);
+  EXPECT_FALSE(stopperAttachedAfter);
+  EXPECT_EQ(text, "");
+  expectNoCheckWarning(text);
+
+  ASSERT_NO_FATAL_FAILURE(SetUp());
+  jclass stoppable = fixtureClass("koru/fixture/Stoppable");
+  auto longField = [&](const char* name) {
+    return env_->GetStaticLongField(stoppable, env_->GetStaticFieldID(stoppable, name, "J"));
+  };
+  EXPECT_TRUE(env_->GetStaticBooleanField(stoppable, env_->GetStaticFieldID(stoppable, "released", "Z")));
+  EXPECT_EQ(env_->GetStaticIntField(stoppable, env_->GetStaticFieldID(stoppable, "stopCalls", "I")), 1);
+  EXPECT_NE(longField("stopThread"), longField("mainThread"));
+  EXPECT_NE(longField("stopThread"), 0);
+  env_->DeleteLocalRef(stoppable);
+}
+
+TEST_F(SharedJvm, StopWithoutStopMethodOrClassOnlyDescribesTheError) {
+  struct Case {
+    const char16_t* mainClass;
+    bool ibmAccepted;
+    std::string error;  // the one exception described, or empty
+    bool attachedAfter;
+  };
+  const Case cases[] = {
+      {u"koru/fixture/Echo", false, "java.lang.NoSuchMethodError: static Lkoru/fixture/Echo;.stop()V", false},
+      {u"koru/fixture/Missing", false, "java.lang.NoClassDefFoundError: koru/fixture/Missing", false},
+      // With IBM runtimes accepted the stop thread ends attached.
+      {u"koru/fixture/Echo", true, "java.lang.NoSuchMethodError: static Lkoru/fixture/Echo;.stop()V", true},
+      {u"koru/fixture/Stoppable", true, "", true},
+  };
+  jclass echo = fixtureClass("koru/fixture/Echo");
+  jfieldID received = env_->GetStaticFieldID(echo, "received", "[Ljava/lang/String;");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(toUtf8(c.mainClass) + (c.ibmAccepted ? " with IBM accepted" : ""));
+    env_->SetStaticObjectField(echo, received, nullptr);
+    gLauncher->mainClassName = c.mainClass;
+    gLauncher->vmProvider.ibm.accepted = c.ibmAccepted;
+    CapturedOutput output;
+    bool attachedAfter = callJavaStopOnOwnThread(*gLauncher);
+    std::string text = output.finish();
+    gLauncher->vmProvider.ibm.accepted = false;
+    EXPECT_EQ(attachedAfter, c.attachedAfter);
+    if (c.error.empty()) {
+      EXPECT_EQ(text, "");
+    } else {
+      // The exception of the stop thread, as the JVM describes it, and nothing before it.
+      std::string firstLine = text.substr(0, text.find('\n'));
+      EXPECT_EQ(firstLine.rfind("Exception in thread \"", 0), 0u) << text;
+      EXPECT_TRUE(endsWithBytes(firstLine, "\" " + c.error)) << text;
+    }
+    expectNoCheckWarning(text);
+    // Nothing else ran: main was not called.
+    EXPECT_EQ(env_->GetStaticObjectField(echo, received), nullptr);
+  }
+  env_->DeleteLocalRef(echo);
+}
+
+TEST(JavaStop, DoesNothingWithoutJvm) {
+  JavaLauncher launcher;
+  launcher.mainClassName = u"koru/fixture/Stoppable";
+  CapturedOutput output;
+  callJavaStop(launcher);
+  EXPECT_EQ(output.finish(), "");
+  currentLauncher = gLauncher;
 }
 
 // The checks of the other tests are only as good as -Xcheck:jni's reports reaching them.

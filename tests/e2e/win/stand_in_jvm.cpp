@@ -12,17 +12,27 @@
 // Beside itself it reads jvm.script and appends to jvm.log. The log holds one record per line,
 // fields separated by tabs, in UTF-8 (option strings are read in the ANSI code page first); in
 // fields, bytes below 0x20, '%' and 0x7F are written as %XX.
-//   loaded | default-args VERSION | create THREAD | stack RESERVED-BYTES | physical-memory BYTES
+//   loaded PID | default-args VERSION | create THREAD | stack RESERVED-BYTES | physical-memory BYTES
 //   version V | ignore B
 //   option TEXT HOOK(0/1) | env NAME VALUE | env-unset NAME | cwd FOLDER | create-result N
 //   findclass NAME found/missing | open FILE | setOut | setErr | main-begin ARGC | arg TEXT
-//   main-end | exit CODE | exit-hook | exit-hook-returned | thread-start | thread-end | detach
-//   attach | destroy-begin | destroy | violation WHAT
+//   main-end | exit CODE | exit-hook | exit-hook-returned | thread-start | thread-end
+//   attach THREAD | detach THREAD | destroy-begin | destroy | describe EXCEPTION-LINE
+//   stop THREAD | main-stopped | main-released | service-state WHERE STATE | unloaded
+//   violation WHAT
+// "unloaded" is the last record of a process that ends normally or through ExitProcess.
 // The script holds one "key value" per line:
 //   create_result N        answer of JNI_CreateJavaVM (default 0)
 //   default_stack N        javaStackSize of JNI_GetDefaultJavaVMInitArgs (default 1048576)
 //   main_method M          present (default), missing, or missing_throws (NoSuchMethodError)
 //   detach_result N        answer of DetachCurrentThread (default 0)
+//   exit_delay MS          System.exit waits MS milliseconds after the exit hook before the
+//                          process ends, giving other threads time to act meanwhile
+//   stop_method M          the main class's static stop(): missing (default) or present;
+//                          stop() logs its thread and releases a main that waits for it
+//   service NAME           the service the process runs as: its state, as the service control
+//                          manager reports it, is logged when main begins ("main-begin"), when
+//                          stop() is called ("stop") and after the exit hook ("exit-hook")
 //   log off                no log at all (for the benchmark)
 //   main ACTION            what main does, in the order written:
 //     echo                 prints every argument on a line of its own to System.out
@@ -30,6 +40,8 @@
 //     exit N               System.exit(N): the "exit" hook, then the process ends with N
 //     throw CLASS MESSAGE  main ends with that exception pending
 //     thread MS TEXT       starts a non-daemon thread that prints TEXT after MS milliseconds
+//     wait_stop            waits (a minute at most) until stop() has been called
+//     wait_file NAME       waits (a minute at most) until the file NAME exists beside the stand-in
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
@@ -38,6 +50,7 @@
 #endif
 #define _WIN32_WINNT 0x0A00
 #include <windows.h>
+#include <winsvc.h>
 
 #define _JNI_IMPLEMENTATION_
 #include <jni.h>
@@ -131,11 +144,15 @@ struct Script {
   jint defaultStack = 1048576;
   std::string mainMethod = "present";
   jint detachResult = 0;
+  DWORD exitDelay = 0;
+  std::string stopMethod = "missing";
+  std::wstring serviceName;
   bool log = true;
   std::vector<std::string> mainActions;
 };
 
 CRITICAL_SECTION lock;
+HANDLE stopCalled = nullptr;  // set by the main class's stop()
 Script script;
 std::wstring folder;
 HANDLE logFile = INVALID_HANDLE_VALUE;
@@ -155,6 +172,20 @@ void logRecord(std::initializer_list<std::string> fields) {
 }
 
 void violation(const std::string& what) { logRecord({"violation", what}); }
+
+// The state of the process's own service, asked of the service control manager.
+void logServiceState(const char* where) {
+  if (script.serviceName.empty()) return;
+  std::string state = "unknown";
+  SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
+  SC_HANDLE service = manager != nullptr ? OpenServiceW(manager, script.serviceName.c_str(), SERVICE_QUERY_STATUS)
+                                         : nullptr;
+  SERVICE_STATUS status{};
+  if (service != nullptr && QueryServiceStatus(service, &status)) state = std::to_string(status.dwCurrentState);
+  if (service != nullptr) CloseServiceHandle(service);
+  if (manager != nullptr) CloseServiceHandle(manager);
+  logRecord({"service-state", where, state});
+}
 
 void startUp() {
   if (started) return;
@@ -178,6 +209,9 @@ void startUp() {
     else if (key == "default_stack") script.defaultStack = std::atoi(value.c_str());
     else if (key == "main_method") script.mainMethod = value;
     else if (key == "detach_result") script.detachResult = std::atoi(value.c_str());
+    else if (key == "stop_method") script.stopMethod = value;
+    else if (key == "exit_delay") script.exitDelay = static_cast<DWORD>(std::atoi(value.c_str()));
+    else if (key == "service") script.serviceName = fromCodePage(CP_UTF8, value);
     else if (key == "log") script.log = value != "off";
     else if (key == "main") script.mainActions.push_back(value);
     else problems.push_back("unknown script line: " + line);
@@ -186,7 +220,7 @@ void startUp() {
     logFile = CreateFileW((folder + L"jvm.log").c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
                           nullptr, OPEN_ALWAYS, 0, nullptr);
   }
-  logRecord({"loaded"});
+  logRecord({"loaded", std::to_string(GetCurrentProcessId())});
   for (const std::string& problem : problems) violation(problem);
 }
 
@@ -218,7 +252,7 @@ struct Method {
 
 std::set<Ref*> references;
 std::vector<Method*> methods;
-Value* pendingException = nullptr;
+thread_local Value* pendingException = nullptr;  // each thread has its own, as in a JVM
 Value* standardOut = nullptr;  // a PrintStream installed with System.setOut, or null
 Value* standardErr = nullptr;
 int unreleasedStrings = 0;
@@ -369,6 +403,13 @@ jvalue none() {
     logRecord({"exit-hook"});
     exitHook(code);
     logRecord({"exit-hook-returned"});
+    logServiceState("exit-hook");
+  }
+  if (script.exitDelay != 0) {
+    // As a JVM ending the process: other threads go on meanwhile, JNI calls among them.
+    LeaveCriticalSection(&lock);
+    Sleep(script.exitDelay);
+    EnterCriticalSection(&lock);
   }
   ExitProcess(static_cast<UINT>(code));
 }
@@ -401,6 +442,7 @@ void runMain(Value* arguments) {
     }
     logRecord({"arg", toUtf8(argument->text)});
   }
+  logServiceState("main-begin");
   for (const std::string& action : script.mainActions) {
     size_t blank = action.find(' ');
     std::string verb = action.substr(0, blank);
@@ -425,6 +467,22 @@ void runMain(Value* arguments) {
       HANDLE thread = CreateThread(nullptr, 0, nonDaemonThread, line, 0, nullptr);
       if (thread != nullptr) nonDaemonThreads.push_back(thread);
       logRecord({"thread-start"});
+    } else if (verb == "wait_stop" || verb == "wait_file") {
+      // A waiting Java thread lets other threads call into the JVM meanwhile.
+      std::wstring path = folder + fromCodePage(CP_UTF8, rest);
+      LeaveCriticalSection(&lock);
+      bool done = false;
+      if (verb == "wait_stop") {
+        done = WaitForSingleObject(stopCalled, 60000) == WAIT_OBJECT_0;
+      } else {
+        for (int i = 0; i < 1200 && !done; ++i) {
+          done = GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+          if (!done) Sleep(50);
+        }
+      }
+      EnterCriticalSection(&lock);
+      if (done) logRecord({verb == "wait_stop" ? "main-stopped" : "main-released"});
+      else violation("main waited a minute in vain: " + action);
     } else {
       violation("unknown main action: " + action);
     }
@@ -501,6 +559,13 @@ jvalue invoke(const Method* method, Value* receiver, const std::vector<jvalue>& 
     Value* stream = object(0);
     logRecord({name});
     (name == "setOut" ? standardOut : standardErr) = stream;
+    return none();
+  }
+  if (name == "stop") {
+    if (GetCurrentThreadId() == creatorThread) violation("stop() called on the thread that runs main");
+    logRecord({"stop", std::to_string(GetCurrentThreadId())});
+    logServiceState("stop");
+    SetEvent(stopCalled);
     return none();
   }
   if (name == "main") {
@@ -641,6 +706,10 @@ bool methodExists(const std::string& owner, const std::string& name, const std::
   if (!isJdkClass(owner) && throwableClasses.count(owner) == 0 && isStatic && name == "main" &&
       signature == "([Ljava/lang/String;)V") {
     return script.mainMethod == "present";
+  }
+  if (!isJdkClass(owner) && throwableClasses.count(owner) == 0 && isStatic && name == "stop" &&
+      signature == "()V") {
+    return script.stopMethod == "present";
   }
   // Every exception class has printStackTrace.
   return !isStatic && name == "printStackTrace" && signature == "(Ljava/io/PrintStream;)V" &&
@@ -972,7 +1041,9 @@ jboolean JNICALL exceptionCheck(JNIEnv* env) {
 void JNICALL exceptionDescribe(JNIEnv* env) {
   Entry entry(env, "ExceptionDescribe", true);
   if (pendingException == nullptr) return;
-  printErr(describe(pendingException));
+  std::string line = describe(pendingException);
+  logRecord({"describe", line.substr(0, line.size() - 2)});
+  printErr(line);
   pendingException = nullptr;
 }
 
@@ -1017,7 +1088,14 @@ jint JNICALL destroyJavaVm(JavaVM* vm) {
   if (vm != &javaVm) violation("DestroyJavaVM on another JavaVM");
   logRecord({"destroy-begin"});
   // A JVM counts an attached thread as running until it detaches, even after it has ended, and
-  // would wait for it here forever.
+  // would wait for it here forever. One that is about to detach is waited for (ten seconds).
+  for (int i = 0; i < 200; ++i) {
+    EnterCriticalSection(&lock);
+    bool othersAttached = attachedThreads.size() > attachedThreads.count(GetCurrentThreadId());
+    LeaveCriticalSection(&lock);
+    if (!othersAttached) break;
+    Sleep(50);
+  }
   EnterCriticalSection(&lock);
   for (DWORD thread : attachedThreads) {
     if (thread != GetCurrentThreadId()) {
@@ -1039,7 +1117,7 @@ jint JNICALL destroyJavaVm(JavaVM* vm) {
 jint JNICALL attachCurrentThread(JavaVM* vm, void** env, void* arguments) {
   if (vm != &javaVm) violation("AttachCurrentThread on another JavaVM");
   (void)arguments;
-  logRecord({"attach"});
+  logRecord({"attach", std::to_string(GetCurrentThreadId())});
   threadState.env.functions = &nativeInterface;
   threadState.attached = true;
   EnterCriticalSection(&lock);
@@ -1052,7 +1130,7 @@ jint JNICALL attachCurrentThread(JavaVM* vm, void** env, void* arguments) {
 jint JNICALL detachCurrentThread(JavaVM* vm) {
   if (vm != &javaVm) violation("DetachCurrentThread on another JavaVM");
   EnterCriticalSection(&lock);
-  logRecord({"detach"});
+  logRecord({"detach", std::to_string(GetCurrentThreadId())});
   if (!threadState.attached) violation("DetachCurrentThread of a thread that is not attached");
   // As a JVM does for a thread that ends with an uncaught exception.
   if (pendingException != nullptr) {
@@ -1188,7 +1266,12 @@ struct JDK1_1InitArgs {
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, void*);
 extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, void*) {
-  if (reason == DLL_PROCESS_ATTACH) InitializeCriticalSection(&lock);
+  if (reason == DLL_PROCESS_ATTACH) {
+    InitializeCriticalSection(&lock);
+    stopCalled = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  }
+  // The process is ending: other threads are gone, perhaps holding the lock, so no lock here.
+  if (reason == DLL_PROCESS_DETACH && script.log) writeHandle(logFile, "unloaded\n");
   return TRUE;
 }
 
