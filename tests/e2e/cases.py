@@ -4,10 +4,13 @@ Unless a case says otherwise, the executable is App.exe in the case folder {dir}
 the stand-in runtime {dir}\\rt ("JRE Path") and the main class Main, found in {dir}\\classes.
 """
 
+import os
 import re
+import struct
+import time
 
-from harness import (Case, ServiceCase, FAILURE, JVM, JVM_WITHOUT_CREATE, JVM_WITHOUT_DEFAULT_ARGS, BASE_PATH,
-                     error_line)
+from harness import (Case, ServiceCase, COMPANION, FAILURE, JVM, JVM_WITHOUT_CREATE, JVM_WITHOUT_DEFAULT_ARGS,
+                     BASE_PATH, error_line, expect)
 
 RT_JVM = r"{dir}\rt\bin\server\jvm.dll"
 CLASS_PATH = r"-Djava.class.path={dir}\classes;"
@@ -146,6 +149,135 @@ case(name="jvm_type_default_takes_client", files=BOTH_VMS, log_at="rt/bin/client
 case(name="jvm_type_server_takes_server", files=BOTH_VMS, log_at="rt/bin/server",
      ini={"Java Runtime Environment": {"JVM Type": "server"}},
      env_seen={"KORU_JVM_PATH": RT_JVM, "KORU_JVM_HOME": r"{dir}\rt"})
+
+# --- The paired product -------------------------------------------------------------------------
+
+def pe_image(machine):
+    """The headers of a PE DLL for the given machine: enough for the launcher's test of the
+    machine field (and for the loader to refuse it), no code at all."""
+    dos_header = b"MZ" + bytes(0x3A) + struct.pack("<I", 0x40)
+    file_header = struct.pack("<4sHHIIIHH", b"PE\0\0", machine, 0, 0, 0, 0, 0xE0, 0x2102)
+    optional_header = struct.pack("<H", 0x10B) + bytes(0xE0 - 2)  # PE32
+    return dos_header + file_header + optional_header
+
+
+X86_JVM = pe_image(0x014C)
+X86_RT = {"rt/bin/server/jvm.dll": X86_JVM}
+HIGH_CODE = 0xC0000123
+
+
+def pair_ini(product, return_code=None, **application):
+    return {"Application": dict(application, **{"Pair Product": product, "Pair Return Code": return_code})}
+
+
+def companion(folder, code=None, hold=False):
+    """A companion in folder, ending with code (hex in exitcode.txt), held until released."""
+    files = {folder + "/companion.exe": COMPANION}
+    if code is not None:
+        files[folder + "/exitcode.txt"] = "%X" % code
+    if hold:
+        files[folder + "/hold"] = b""
+    return files
+
+
+def wait_for_file(path, seconds=30):
+    deadline = time.monotonic() + seconds
+    while not os.path.exists(path):
+        if time.monotonic() > deadline:
+            return False
+        time.sleep(0.05)
+    return True
+
+
+def check_companions(started=None, command_line=None, not_started=(), held=False):
+    """The companion in the folder started saw exactly command_line as its command line; the
+    ones in not_started never ran. A held companion must still run when the launcher has ended:
+    the check then releases it. Every started companion is waited for, so that its folder can go."""
+    def check(run):
+        problems = []
+        if started is not None:
+            folder = os.path.join(run.folder, started)
+            if not wait_for_file(os.path.join(folder, "cmdline.txt")):
+                problems.append("the companion in %s did not start" % started)
+            else:
+                # Windows gives a process started without a command line its application name as
+                # it stands; Wine gives it the name in quotes, blanks or not.
+                path = run.fill(command_line).encode("utf-8")
+                with open(os.path.join(folder, "cmdline.txt"), "rb") as f:
+                    seen = f.read()
+                if seen not in (path, b'"' + path + b'"'):
+                    expect(problems, "the companion's command line", path, seen)
+            if held:
+                if os.path.exists(os.path.join(folder, "ended.txt")):
+                    problems.append("the held companion ended before the launcher did")
+                os.remove(os.path.join(folder, "hold"))
+            if not wait_for_file(os.path.join(folder, "ended.txt")):
+                problems.append("the companion in %s did not end" % started)
+        for folder in not_started:
+            if os.path.exists(os.path.join(run.folder, folder, "cmdline.txt")):
+                problems.append("the companion in %s was started" % folder)
+        return problems
+    return check
+
+
+PAIR = r"{dir}\pair\companion.exe"
+
+# A "JRE Path" naming a 32-bit runtime with "Pair Product" set: the companion starts with its own
+# path as its whole command line, none of the launcher's arguments, and the 32-bit library is never
+# loaded. Without "Pair Return Code" the launcher ends at once with 0 and does not wait: the
+# companion is held until the launcher has ended (a launcher that waited would run into the
+# timeout).
+case(name="pair_product_started_for_x86_jre_path", files=dict(X86_RT, **companion("pair", HIGH_CODE, hold=True)),
+     ini=pair_ini(PAIR), args='first "second arg"', stdout="", status=0, expect_log=False, timeout_ms=15000,
+     check=check_companions("pair", PAIR, held=True))
+
+# "Pair Return Code" is a yes-flag, case ignored: the companion's exit code, all 32 bits, becomes
+# the launcher's. Any other text leaves it at 0. A path with blanks reaches the companion unquoted.
+PAIR_WITH_BLANK = r"{dir}\pair dir\companion.exe"
+# (Case folder names differ in more than case: Wine finds files without regard to case.)
+for name, flag, status in [("yes", "yes", HIGH_CODE), ("upper_yes", "YES", HIGH_CODE),
+                           ("mixed_yes", "Yes", HIGH_CODE), ("no", "No", 0), ("true", "true", 0)]:
+    case(name="pair_return_code_" + name, files=dict(X86_RT, **companion("pair dir", HIGH_CODE)),
+         ini=pair_ini(PAIR_WITH_BLANK, flag), args='-x "y z"', stdout="", status=status, expect_log=False,
+         check=check_companions("pair dir", PAIR_WITH_BLANK))
+
+# A companion that cannot be started gives no message and 0, even with "Pair Return Code".
+case(name="pair_product_missing", files=X86_RT, ini=pair_ini(r"{dir}\pair\missing.exe", "yes"),
+     stdout="", status=0, expect_log=False)
+
+# A relative "Pair Product" is resolved against the current folder: the one the launcher was
+# started in, or with "Override WorkingDir" the executable's folder. A companion waits in each
+# place, each with its own exit code; the path text itself is the command line.
+case(name="relative_pair_product", cwd=r"{dir}\work",
+     files=dict(X86_RT, **companion("work/pair", 0x11), **companion("pair", 0x22)),
+     ini=pair_ini(r"pair\companion.exe", "yes"), stdout="", status=0x11, expect_log=False,
+     check=check_companions("work/pair", r"pair\companion.exe", not_started=("pair",)))
+
+case(name="relative_pair_product_with_override_workingdir", exe="app/App.exe",
+     files=dict(X86_RT, **companion("app/pair", 0x22), **companion("pair", 0x11)),
+     ini=pair_ini(r"pair\companion.exe", "yes", **{"Override WorkingDir": "Yes"}),
+     stdout="", status=0x22, expect_log=False,
+     check=check_companions("app/pair", r"pair\companion.exe", not_started=("pair",)))
+
+# A 64-bit runtime named by "JRE Path" runs in the launcher, "Pair Product" or not.
+case(name="pair_product_with_x64_jre_path", files=companion("pair", 0x22), ini=pair_ini(PAIR, "yes"),
+     main_called=True, check=check_companions(not_started=("pair",)))
+
+
+def load_failed(path):
+    return error_line("Failed to load Java VM library: %s (errno = 193).\n" % path)
+
+
+# A 32-bit runtime is loaded like any other (and fails) when it is the private runtime folder's,
+# even with "Pair Product" set, or when no "Pair Product" is set.
+case(name="private_x86_runtime_not_handed_over", ini=dict(NO_JRE_PATH, **pair_ini(PAIR, "yes")),
+     files=dict({"rt/bin/server/jvm.dll": None, "bin/java.dll": b"", "bin/server/jvm.dll": X86_JVM},
+                **companion("pair", 0x22)),
+     stdout=load_failed(r"{dir}\bin\server\jvm.dll"), status=FAILURE, expect_log=False,
+     check=check_companions(not_started=("pair",)))
+
+case(name="x86_jre_path_without_pair_product", files=X86_RT, ini=pair_ini(None, "yes"),
+     stdout=load_failed(RT_JVM), status=FAILURE, expect_log=False)
 
 # --- Loading the JVM library --------------------------------------------------------------------
 

@@ -44,6 +44,7 @@ JVM = "jvm.dll"                                    # the stand-in JVM
 JVM_WITHOUT_CREATE = "jvm_without_create.dll"      # lacks JNI_CreateJavaVM
 JVM_WITHOUT_DEFAULT_ARGS = "jvm_without_default_args.dll"  # lacks JNI_GetDefaultJavaVMInitArgs
 STAND_INS = (JVM, JVM_WITHOUT_CREATE, JVM_WITHOUT_DEFAULT_ARGS)
+COMPANION = "companion.exe"                        # a paired product (tests/e2e/win/companion.cpp)
 
 FAILURE = 0xFFFFFFFF
 HOOKS = [("abort", True), ("exit", True)]
@@ -63,7 +64,8 @@ class Case:
     """One run of koru.exe. Texts may hold {dir} (the case folder, Windows form, no trailing
     backslash) and {exe} (the executable's Windows path); nothing else in braces is touched."""
     name: str
-    # Layout: relative path -> bytes, text, one of STAND_INS, or None (removes a BASE_FILES entry).
+    # Layout: relative path -> bytes, text, one of STAND_INS, COMPANION, or None (removes a
+    # BASE_FILES entry).
     files: dict = field(default_factory=dict)
     base_files: bool = True
     exe: str = "App.exe"                 # where koru.exe is copied, relative to the case folder
@@ -351,6 +353,8 @@ class Harness:
                 shutil.copyfile(self.tool(content), path)
                 with open(os.path.join(os.path.dirname(path), "jvm.script"), "w") as f:
                     f.write(case.script)
+            elif content == COMPANION:
+                shutil.copyfile(self.tool(content), path)
             else:
                 with open(path, "wb") as f:
                     f.write(content if isinstance(content, bytes) else fill(content).encode("utf-8"))

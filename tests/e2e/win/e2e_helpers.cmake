@@ -28,3 +28,10 @@ koru_stand_in_jvm(koru_stand_in_jvm jvm)
 koru_stand_in_jvm(koru_stand_in_jvm_without_create jvm_without_create KORU_STAND_IN_WITHOUT_CREATE)
 koru_stand_in_jvm(koru_stand_in_jvm_without_default_args jvm_without_default_args
                   KORU_STAND_IN_WITHOUT_DEFAULT_ARGS)
+
+# companion.exe: a paired product that records its command line and ends with a chosen code.
+add_executable(koru_e2e_companion ${CMAKE_CURRENT_LIST_DIR}/companion.cpp)
+target_compile_definitions(koru_e2e_companion PRIVATE UNICODE _UNICODE)
+target_compile_options(koru_e2e_companion PRIVATE ${KORU_WARNINGS})
+target_link_options(koru_e2e_companion PRIVATE -static -municode)
+set_target_properties(koru_e2e_companion PROPERTIES OUTPUT_NAME companion)
