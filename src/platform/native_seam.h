@@ -21,3 +21,18 @@ void setWindowsNt(bool nt);
 std::string nativePath(TextView path);
 
 }  // namespace koru::seam
+
+// --- Registry --------------------------------------------------------------------------------
+
+namespace koru::seam {
+
+/// Adds a key below HKEY_LOCAL_MACHINE (with its parents) to the in-memory registry of one view,
+/// and a value to it when `valueName` is not empty. The value's data are raw UTF-16 units,
+/// terminators included as given, so a test can write text with or without its NUL.
+void addRegistryKey(TextView key, bool use32BitView, TextView valueName = u"",
+                    const Text& data = Text());
+
+/// Empties both views of the in-memory registry.
+void clearRegistry();
+
+}  // namespace koru::seam

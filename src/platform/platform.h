@@ -110,3 +110,20 @@ void signalEvent(void* event);
 uint32_t startProcess(TextView application, bool waitForExit);
 
 }  // namespace koru
+
+// --- Registry, read only ---------------------------------------------------------------------
+// Keys under HKEY_LOCAL_MACHINE, opened with KEY_READ, or with KEY_READ | KEY_WOW64_32KEY when
+// `use32BitView` is set (the 32-bit registry as a 32-bit process sees it). Every key opened
+// here is closed before the call returns.
+
+namespace koru {
+
+/// The names of the subkeys of `key`, in the order the registry enumerates them; empty when the
+/// key cannot be opened.
+TextList registrySubkeyNames(TextView key, bool use32BitView);
+
+/// A value of `key` read as UTF-16 text up to its first NUL, whatever its registry type. False
+/// when the key cannot be opened, or the value is missing, holds no data or cannot be read.
+bool readRegistryText(TextView key, TextView name, bool use32BitView, Text& text);
+
+}  // namespace koru

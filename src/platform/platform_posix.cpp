@@ -316,3 +316,73 @@ uint32_t startProcess(TextView application, bool waitForExit) {
 }
 
 }  // namespace koru
+
+// --- Registry, read only ---------------------------------------------------------------------
+// An in-memory HKEY_LOCAL_MACHINE per view, filled by the tests. Names compare without regard
+// to case, as the registry's do; subkeys enumerate in the order they were added.
+
+namespace koru {
+
+namespace {
+
+struct RegistryKey {
+  Text name;
+  std::vector<RegistryKey> subkeys;
+  std::vector<std::pair<Text, Text>> values;
+};
+
+RegistryKey gRegistry[2];  // native view, 32-bit view
+
+RegistryKey* registryKey(TextView path, bool use32BitView, bool create) {
+  RegistryKey* key = &gRegistry[use32BitView ? 1 : 0];
+  for (const Text& part : splitAtSeparator(path, u"\\")) {
+    if (part.empty()) continue;
+    RegistryKey* next = nullptr;
+    for (RegistryKey& subkey : key->subkeys) {
+      if (equalsIgnoreCase(subkey.name, part)) next = &subkey;
+    }
+    if (next == nullptr) {
+      if (!create) return nullptr;
+      key->subkeys.push_back(RegistryKey{part, {}, {}});
+      next = &key->subkeys.back();
+    }
+    key = next;
+  }
+  return key;
+}
+
+}  // namespace
+
+namespace seam {
+void addRegistryKey(TextView key, bool use32BitView, TextView valueName, const Text& data) {
+  RegistryKey* added = registryKey(key, use32BitView, true);
+  if (!valueName.empty()) added->values.emplace_back(Text(valueName), data);
+}
+
+void clearRegistry() {
+  gRegistry[0] = RegistryKey();
+  gRegistry[1] = RegistryKey();
+}
+}  // namespace seam
+
+TextList registrySubkeyNames(TextView key, bool use32BitView) {
+  TextList names;
+  if (const RegistryKey* found = registryKey(key, use32BitView, false)) {
+    for (const RegistryKey& subkey : found->subkeys) names.push_back(subkey.name);
+  }
+  return names;
+}
+
+bool readRegistryText(TextView key, TextView name, bool use32BitView, Text& text) {
+  const RegistryKey* found = registryKey(key, use32BitView, false);
+  if (found == nullptr) return false;
+  for (const auto& [valueName, data] : found->values) {
+    if (!equalsIgnoreCase(valueName, name)) continue;
+    if (data.empty()) return false;
+    text = data.substr(0, data.find(u'\0'));
+    return true;
+  }
+  return false;
+}
+
+}  // namespace koru

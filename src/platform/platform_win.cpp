@@ -218,3 +218,74 @@ uint32_t startProcess(TextView application, bool waitForExit) {
 }
 
 }  // namespace koru
+
+// --- Registry, read only ---------------------------------------------------------------------
+
+namespace koru {
+
+namespace {
+
+// Owns an open registry key; the key is closed with the owner.
+class RegistryKey {
+ public:
+  RegistryKey(TextView path, bool use32BitView) {
+    REGSAM access = use32BitView ? KEY_READ | KEY_WOW64_32KEY : KEY_READ;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, W(Text(path)), 0, access, &key_) != ERROR_SUCCESS) {
+      key_ = nullptr;
+    }
+  }
+  ~RegistryKey() {
+    if (key_ != nullptr) RegCloseKey(key_);
+  }
+  RegistryKey(const RegistryKey&) = delete;
+  RegistryKey& operator=(const RegistryKey&) = delete;
+
+  HKEY get() const { return key_; }
+  explicit operator bool() const { return key_ != nullptr; }
+
+ private:
+  HKEY key_ = nullptr;
+};
+
+}  // namespace
+
+TextList registrySubkeyNames(TextView key, bool use32BitView) {
+  TextList names;
+  RegistryKey opened(key, use32BitView);
+  if (!opened) return names;
+  // A key name has at most 255 characters.
+  wchar_t name[256];
+  for (DWORD index = 0;; ++index) {
+    DWORD length = 256;
+    if (RegEnumKeyExW(opened.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr) !=
+        ERROR_SUCCESS) {
+      break;
+    }
+    names.push_back(ToText(name, length));
+  }
+  return names;
+}
+
+bool readRegistryText(TextView key, TextView name, bool use32BitView, Text& text) {
+  RegistryKey opened(key, use32BitView);
+  if (!opened) return false;
+  Text valueName(name);
+  DWORD size = 0;
+  if (RegQueryValueExW(opened.get(), W(valueName), nullptr, nullptr, nullptr, &size) !=
+          ERROR_SUCCESS ||
+      size == 0) {
+    return false;
+  }
+  // Data of any type is taken as UTF-16 text; an odd last byte and a missing terminator are
+  // covered by the zeros beyond the data.
+  Text buffer(size / 2 + 2, u'\0');
+  DWORD read = size;
+  if (RegQueryValueExW(opened.get(), W(valueName), nullptr, nullptr,
+                       reinterpret_cast<BYTE*>(buffer.data()), &read) != ERROR_SUCCESS) {
+    return false;
+  }
+  text = buffer.substr(0, buffer.find(u'\0'));
+  return true;
+}
+
+}  // namespace koru

@@ -3,6 +3,7 @@
 #include "launcher/java_launcher.h"
 #include "platform/platform.h"
 #include "runtime/java_home.h"
+#include "runtime/registry_search.h"
 #include "settings/launcher_settings.h"
 #include "settings/settings_paths.h"
 #include "support/paths.h"
@@ -69,8 +70,17 @@ bool JavaLauncher::locateJavaRuntime() {
     if (!jvmLibraryPath.empty()) return true;
   }
 
-  // The registry passes and the runtime-not-found dialog join the search here. Until then,
-  // no runtime is found beyond "JRE Path" and the private folder.
+  // The installed runtimes: the native registry view first, then, for a paired product, the
+  // 32-bit view, whose runtime the paired product runs (the pass sets the hand-over mark).
+  Text registryHome;
+  if (searchRegistryRuntimes(*this, false, registryHome) ||
+      searchRegistryRuntimes(*this, true, registryHome)) {
+    jvmLibraryPath = findJvmLibrary(registryHome, jvmType, server);
+    if (!jvmLibraryPath.empty()) return true;
+  }
+
+  // The runtime-not-found dialog joins the search here. Until then, no runtime is found
+  // beyond "JRE Path", the private folder and the registry.
   return false;
 }
 

@@ -279,6 +279,57 @@ case(name="private_x86_runtime_not_handed_over", ini=dict(NO_JRE_PATH, **pair_in
 case(name="x86_jre_path_without_pair_product", files=X86_RT, ini=pair_ini(None, "yes"),
      stdout=load_failed(RT_JVM), status=FAILURE, expect_log=False)
 
+# --- Runtimes from the registry -----------------------------------------------------------------
+
+# The cases add version keys under HKEY_LOCAL_MACHINE for their run only (the harness deletes them
+# afterwards) and name no "JRE Path"; their runtimes lie in the case folder.
+JAVASOFT_JRE = r"Software\JavaSoft\Java Runtime Environment" + "\\"
+JAVASOFT_JDK = r"Software\JavaSoft\Java Development Kit" + "\\"
+NO_RT = {"rt/bin/server/jvm.dll": None}
+TWO_JRES = dict(NO_RT, **{"jre6/bin/client/jvm.dll": JVM, "jre8/bin/server/jvm.dll": JVM})
+TWO_JRE_KEYS = [(JAVASOFT_JRE + "1.6.0_22", r"{dir}\jre6", False),
+                (JAVASOFT_JRE + "1.8.0_301", r"{dir}\jre8", False)]
+
+
+def not_loaded(*folders):
+    """The stand-ins in these folders were never loaded."""
+    def check(run):
+        return ["the stand-in in %s was loaded" % folder for folder in folders
+                if os.path.exists(os.path.join(run.folder, folder, "jvm.log"))]
+    return check
+
+
+# The newest runtime within the limits wins; the limits default to none at all.
+case(name="registry_newest_runtime", ini=NO_JRE_PATH, files=TWO_JRES, registry=TWO_JRE_KEYS,
+     log_at="jre8/bin/server", main_called=True,
+     env_seen={"KORU_JVM_PATH": r"{dir}\jre8\bin\server\jvm.dll", "KORU_JVM_HOME": r"{dir}\jre8"},
+     check=not_loaded("jre6/bin/client"))
+
+# "Maximum Version" 1.7 leaves the 1.6 runtime; so does "Preferred versions" 1.6 without limits.
+for name, settings in [("maximum_version", {"Maximum Version": "1.7"}),
+                       ("preferred_version", {"Preferred versions": "1.7;1.6"})]:
+    case(name="registry_" + name, ini={"Java Runtime Environment": dict(settings, **{"JRE Path": None})},
+         files=TWO_JRES, registry=TWO_JRE_KEYS, log_at="jre6/bin/client", main_called=True,
+         env_seen={"KORU_JVM_PATH": r"{dir}\jre6\bin\client\jvm.dll"}, check=not_loaded("jre8/bin/server"))
+
+# A JDK's Java home is its jre folder; the JDK folder itself is not probed.
+case(name="registry_jdk_runtime", ini=NO_JRE_PATH,
+     files=dict(NO_RT, **{"jdk/jre/bin/server/jvm.dll": JVM, "jdk/bin/server/jvm.dll": JVM}),
+     registry=[(JAVASOFT_JDK + "1.8.0_301", r"{dir}\jdk", False)], log_at="jdk/jre/bin/server",
+     main_called=True, env_seen={"KORU_JVM_HOME": r"{dir}\jdk\jre"}, check=not_loaded("jdk/bin/server"))
+
+# A runtime known only to the 32-bit registry is the paired product's: the companion starts and
+# no library is loaded, whatever its machine. Without "Pair Product" the 32-bit view is not
+# searched at all.
+REG32 = dict(NO_RT, **{"rt32/bin/client/jvm.dll": X86_JVM})
+REG32_KEYS = [(JAVASOFT_JRE + "1.8.0_301", r"{dir}\rt32", True)]
+case(name="registry_32bit_view_handed_over", ini=dict(NO_JRE_PATH, **pair_ini(PAIR, "yes")),
+     files=dict(REG32, **companion("pair", 0x22)), registry=REG32_KEYS,
+     stdout="", status=0x22, expect_log=False, check=check_companions("pair", PAIR))
+
+case(name="registry_32bit_view_without_pair_product", ini=NO_JRE_PATH, files=REG32, registry=REG32_KEYS,
+     stdout="", status=FAILURE, expect_log=False)
+
 # --- Loading the JVM library --------------------------------------------------------------------
 
 case(name="jvm_library_not_loadable", files={"rt/bin/server/jvm.dll": "this is no DLL\n"},

@@ -12,6 +12,7 @@ Expected output is written with "\\n" line ends: a Windows program's printf and 
 both end lines with CR LF, so every "\\n" of an expectation stands for CR LF.
 
   harness.py --list                                      the case names, one a line
+  harness.py --list-registry                             the cases that take the registry lock
   harness.py --win64-dir D --work-dir W setup            private WINEPREFIX, wineserver -p, test jar
   harness.py --win64-dir D --work-dir W run [CASE...]    runs the cases (all when none is named)
   harness.py --win64-dir D --work-dir W cleanup          wineserver -k, removes the prefix and jar
@@ -98,6 +99,9 @@ class Case:
     files_after: dict = field(default_factory=dict)  # relative path -> exact content afterwards
     check: Optional[Callable] = None     # extra check: check(run) -> list of problems
     timeout_ms: int = 30000
+    # Keys added under HKEY_LOCAL_MACHINE for the run and deleted after it, whatever its outcome:
+    # (key path, "JavaHome" text, True for the 32-bit view). See uses_registry.
+    registry: list = field(default_factory=list)
 
 
 @dataclass
@@ -388,10 +392,29 @@ class Harness:
                     run.log = StandInLog(f.read())
         return log_folder
 
+    def reg(self, *arguments):
+        return self.wine.run("wine", "reg", *arguments, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                             stderr=subprocess.STDOUT, timeout=60)
+
     def run_case(self, case):
         if isinstance(case, ServiceCase):
             return self.run_service(case)
         run, files = self.prepare(case)
+        added = []
+        try:
+            for key, java_home, view32 in case.registry:
+                view = ["/reg:32"] if view32 else []
+                result = self.reg("add", "HKLM\\" + key, "/v", "JavaHome", "/d", run.fill(java_home), "/f", *view)
+                if result.returncode != 0:
+                    raise RuntimeError("reg add %s failed: %s" % (key, result.stdout.decode(errors="replace")))
+                added.append((key, view))
+            return self.run_program(run, files)
+        finally:
+            for key, view in added:
+                self.reg("delete", "HKLM\\" + key, "/f", *view)
+
+    def run_program(self, run, files):
+        case = run.case
         folder, fill, exe_win = run.folder, run.fill, run.fill("{exe}")
         command_line = fill(case.cmd) if case.cmd is not None else '"%s"%s' % (
             exe_win, (" " + fill(case.args)) if case.args else "")
@@ -640,6 +663,16 @@ def error_line(text):
     return "Error: " + text + " \n"
 
 
+def uses_registry(case):
+    """Whether the case must not run beside another one that has registry keys: it adds keys
+    itself, or it expects the launcher to find no runtime at all, so that its search reaches
+    the registry (all cases share one Wine prefix). ctest gives these cases one resource lock."""
+    if case.registry:
+        return True
+    return (not isinstance(case, ServiceCase) and case.status == FAILURE and case.stdout == ""
+            and not case.expect_log)
+
+
 def cases():
     # cases.py imports this module as "harness": let it find this very module, so that its
     # cases are instances of these classes.
@@ -652,6 +685,7 @@ def main():
     global JAVA_HOME
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--list", action="store_true")
+    parser.add_argument("--list-registry", action="store_true")
     parser.add_argument("--win64-dir")
     parser.add_argument("--work-dir")
     parser.add_argument("--java-home", default=JAVA_HOME)
@@ -661,6 +695,9 @@ def main():
     JAVA_HOME = options.java_home
     sys.path.insert(0, HERE)
     all_cases = cases()
+    if options.list_registry:
+        print("\n".join(case.name for case in all_cases if uses_registry(case)))
+        return 0
     if options.list:
         print("\n".join(case.name for case in all_cases))
         return 0

@@ -20,6 +20,14 @@ if(NOT koru_e2e_listed EQUAL 0)
   message(FATAL_ERROR "tests/e2e/harness.py --list failed")
 endif()
 string(REPLACE "\n" ";" koru_e2e_cases "${koru_e2e_cases}")
+# All cases share one Wine prefix: the cases that add registry keys, and those whose runtime
+# search reaches the registry, never run beside each other.
+execute_process(COMMAND ${KORU_PYTHON3} ${KORU_E2E_HARNESS} --list-registry
+                OUTPUT_VARIABLE koru_e2e_registry_cases RESULT_VARIABLE koru_e2e_listed)
+if(NOT koru_e2e_listed EQUAL 0)
+  message(FATAL_ERROR "tests/e2e/harness.py --list-registry failed")
+endif()
+string(REPLACE "\n" ";" koru_e2e_registry_cases "${koru_e2e_registry_cases}")
 
 set(koru_e2e_command ${KORU_PYTHON3} ${KORU_E2E_HARNESS} --win64-dir ${KORU_WIN64_DIR}
     --work-dir ${CMAKE_BINARY_DIR}/e2e --java-home ${KORU_JAVA_HOME})
@@ -31,5 +39,8 @@ foreach(name ${koru_e2e_cases})
   if(name)
     add_test(NAME e2e.${name} COMMAND ${koru_e2e_command} run ${name})
     set_tests_properties(e2e.${name} PROPERTIES FIXTURES_REQUIRED koru_wine LABELS e2e TIMEOUT 180)
+    if(name IN_LIST koru_e2e_registry_cases)
+      set_tests_properties(e2e.${name} PROPERTIES RESOURCE_LOCK koru_registry)
+    endif()
   endif()
 endforeach()
