@@ -2,6 +2,7 @@
 #include "jvm/jvm_host.h"
 #include "jvm/jvm_options.h"
 #include "launcher/java_launcher.h"
+#include "launcher/single_instance.h"
 #include "platform/platform.h"
 #include "settings/launcher_settings.h"
 #include "settings/settings_paths.h"
@@ -11,6 +12,9 @@ namespace koru {
 bool JavaLauncher::prepare() {
   parseCommandLine();
   if (!readLauncherSettings(*this)) return false;
+  if (!setUpSingleInstance(*this)) return false;
+  // A second instance has handed its arguments over: it needs no runtime.
+  if (singleInstance && !firstInstance) return true;
   if (overrideWorkingDir) overrideWorkingDirectory();
   return locateJavaRuntime();
 }
@@ -26,6 +30,7 @@ void JavaLauncher::overrideWorkingDirectory() {
 uint32_t JavaLauncher::run() {
   // Only a 32-bit runtime is handed over, to the companion that can host it.
   if (handOverToPairedProduct) return startPairedProduct();
+  if (singleInstance && !firstInstance) return waitForFirstInstance(*this);
   prepareEnvironment(*this);
   if (!loadJvmLibrary(*this)) return kExitFailure;
   // A missing class path has been reported; the JVM is still created with the options

@@ -3,6 +3,7 @@
 #include "launcher/java_launcher.h"
 #include "platform/platform.h"
 #include "runtime/java_home.h"
+#include "runtime/jre_not_found.h"
 #include "runtime/registry_search.h"
 #include "settings/launcher_settings.h"
 #include "settings/settings_paths.h"
@@ -79,9 +80,19 @@ bool JavaLauncher::locateJavaRuntime() {
     if (!jvmLibraryPath.empty()) return true;
   }
 
-  // The runtime-not-found dialog joins the search here. Until then, no runtime is found
-  // beyond "JRE Path", the private folder and the registry.
-  return false;
+  // Nothing found: the user may pick an installed runtime. Cancel, or a dialog that cannot
+  // appear, ends the search without a runtime and writes nothing.
+  PickedRuntime picked;
+  if (!askForJavaRuntime(jreNotFoundMessage(jvmType, minimumVersion, maximumVersion), jvmType,
+                         picked)) {
+    return false;
+  }
+  // The hand-over test also clears a mark the 32-bit registry pass left for a runtime whose
+  // home offered no library.
+  jvmLibraryPath = picked.jvmLibraryPath;
+  settleHandOver(*this);
+  storeChosenJrePath(*this, picked.folder);
+  return true;
 }
 
 }  // namespace koru

@@ -9,7 +9,7 @@ import re
 import struct
 import time
 
-from harness import (Case, ServiceCase, COMPANION, FAILURE, JVM, JVM_WITHOUT_CREATE, JVM_WITHOUT_DEFAULT_ARGS,
+from harness import (Case, ServiceCase, SingleInstanceCase, COMPANION, FAILURE, JVM, JVM_WITHOUT_CREATE, JVM_WITHOUT_DEFAULT_ARGS,
                      BASE_PATH, error_line, expect)
 
 RT_JVM = r"{dir}\rt\bin\server\jvm.dll"
@@ -690,3 +690,123 @@ service_case(name="service_system_exit", ini={"Application": SERVICE}, start_arg
              states=("RUNNING", "STOPPED"), service_states={"main-begin": "RUNNING", "exit-hook": "STOPPED"},
              order=("main-begin", "main-released", "exit", "exit-hook", "exit-hook-returned", "unloaded"),
              absent=("detach", "destroy-begin", "attach"))
+
+
+# --- Single instance --------------------------------------------------------------------------
+# A first instance whose main waits for "release"; second instances from the same path hand their
+# arguments to its secondaryMain and end with its answer, without loading a runtime.
+
+SINGLE = {"Application": {"Single Instance": "yes"}}
+WAITING_MAIN = "main wait_file release\n"
+
+# The int answer becomes the exit status, sign and all; no arguments give one empty string.
+CASES.append(SingleInstanceCase(
+    name="single_instance_int_answer", ini=SINGLE, args="first",
+    script="secondary_main int -2\n" + WAITING_MAIN,
+    seconds=[('a "b c"', -2), ("", -2)], handed=[["a", "b c"], [""]],
+    args_seen=["first"], order=("main-begin", "secondary-begin", "main-released")))
+
+# A void secondaryMain answers 0 before it runs.
+CASES.append(SingleInstanceCase(
+    name="single_instance_void_answer", ini=SINGLE, script="secondary_main void\n" + WAITING_MAIN,
+    seconds=[("x", 0)], handed=[["x"]]))
+
+# The argument area holds 1040 units: 1038 units, the terminator and the final zero fit; one
+# unit more ends the second instance with -1, and nothing reaches secondaryMain.
+CASES.append(SingleInstanceCase(
+    name="single_instance_argument_area_limit", ini=SINGLE, script="secondary_main int 5\n" + WAITING_MAIN,
+    seconds=[("y" * 1038, 5), ("y" * 1039, FAILURE), ("p " + "q" * 1035, 5)],
+    handed=[["y" * 1038], ["p", "q" * 1035]]))
+
+# Without secondaryMain the second instance gets no answer: it waits for the first instance to
+# end and takes its exit status.
+CASES.append(SingleInstanceCase(
+    name="single_instance_without_secondary_main", ini=SINGLE,
+    script=WAITING_MAIN + "main exit 7\n", seconds=[("z", 7)], handed=[], release_while_waiting=True,
+    status=7, order=("main-begin", "attach", "describe", "detach", "main-released")))
+
+
+# --- The runtime-not-found dialog ----------------------------------------------------------------
+# Each case finds no runtime ("JRE Path" names a folder without one), so the dialog appears on a
+# virtual display of the case's own; dialog_probe.exe reads it and answers it (DialogCase in
+# harness.py).
+
+from harness import DialogCase  # noqa: E402
+
+NO_RUNTIME = {"JRE Path": r"{dir}\nothing"}
+JRE_NOT_FOUND = "The Java Runtime Environment (JRE) was not found. Please  download and install a JRE "
+
+
+def dialog_shows(message):
+    """The probe's record of the dialog as it first appears: no owner (a console program has no
+    active window), centred on the work area, OK disabled, the link taken over."""
+    return ["caption JRE Not Found", "owner none", "centred yes", "icon yes", "link-dlgcode 128",
+            "text 1 OK", "text 2 Cancel", "text 201 ", "text 202 Browse...", "text 203 " + message,
+            "text 205 https://www.java.com/download/",
+            "text 206 If you have a JRE installed you can browse for it below:", "ok-enabled 0"]
+
+
+def check_nothing_stored(run):
+    """Cancel writes no settings: no per-user file and no paired settings file."""
+    stored = [os.path.relpath(os.path.join(root, name), run.folder)
+              for root, _, names in os.walk(os.path.join(run.folder, "appdata")) for name in names]
+    if os.path.exists(os.path.join(run.folder, "Pair.ini")):
+        stored.append("Pair.ini")
+    return ["settings written although the dialog was cancelled: %r" % stored] if stored else []
+
+
+# Cancel, Esc and the close box all end the launch with the failure status and store nothing,
+# even with a paired product, where OK would store the folder. The server type names a server
+# JVM, and the limits name the versions.
+for action, jre, message in [
+        ("cancel", dict(NO_RUNTIME, **{"JVM Type": "server", "Minimum Version": "1.5", "Maximum Version": "1.6.0.0"}),
+         JRE_NOT_FOUND + "with a server JVM (version between 1.5 and 1.6) from:"),
+        ("escape", dict(NO_RUNTIME, **{"JVM Type": "favor_server"}), JRE_NOT_FOUND + "(latest version) from:"),
+        ("close", NO_RUNTIME, JRE_NOT_FOUND + "(latest version) from:")]:
+    CASES.append(DialogCase(
+        name="dialog_" + action, dialog_action=action, dialog_shows=dialog_shows(message),
+        ini=dict(PRODUCT, **{"Java Runtime Environment": jre}, **pair_ini(r"{dir}\Pair.exe")),
+        stdout="", status=FAILURE, expect_log=False, check=check_nothing_stored))
+
+# Browse picks a folder holding a client VM: the edit shows it, OK becomes enabled, and OK runs
+# that runtime in the launcher (an x64 library is not handed over) and stores the folder, with
+# its trailing backslash, as "JRE Path" in the per-user files of the launcher and of the paired
+# product (their folders are made below an existing APPDATA).
+CHOSEN = "[Java Runtime Environment]\nJRE Path={pick}\\picked\\\n"
+DIALOG_PER_USER = "appdata/My Tool/{1234}/"
+DIALOG_BROWSE = dict(dialog_action="browse", browse_folder="picked",
+                     files={"picked/bin/client/jvm.dll": JVM, "appdata/.keep": ""})
+CASES.append(DialogCase(
+    name="dialog_browse_and_ok", **DIALOG_BROWSE,
+    dialog_shows=dialog_shows(JRE_NOT_FOUND + "(latest version) from:")
+    + ["browsed", r"text 201 {pick}\picked", "ok-enabled 1"],
+    ini=dict(PRODUCT, **{"Java Runtime Environment": NO_RUNTIME}, **pair_ini(r"{dir}\Pair.exe")),
+    log_at="picked/bin/client", main_called=True,
+    env_seen={"KORU_JVM_PATH": r"{pick}\picked\bin\client\jvm.dll", "KORU_JVM_HOME": r"{pick}\picked"},
+    files_after={DIALOG_PER_USER + "JreDialog.ini": CHOSEN, DIALOG_PER_USER + "Pair.ini": CHOSEN,
+                 "Pair.ini": None}))
+
+# The same folder with "JVM Type" server holds no usable library: the edit shows the folder but
+# OK stays disabled, so the probe can only cancel, and nothing is stored.
+CASES.append(DialogCase(
+    name="dialog_browse_without_usable_vm", **DIALOG_BROWSE,
+    dialog_shows=dialog_shows(JRE_NOT_FOUND + "with a server JVM (latest version) from:")
+    + ["browsed", r"text 201 {pick}\picked", "ok-enabled 0"],
+    ini=dict(PRODUCT, **{"Java Runtime Environment": dict(NO_RUNTIME, **{"JVM Type": "server"})},
+             **pair_ini(r"{dir}\Pair.exe")),
+    stdout="", status=FAILURE, expect_log=False,
+    files_after={DIALOG_PER_USER + "JreDialog.ini": None, DIALOG_PER_USER + "Pair.ini": None,
+                 "Pair.ini": None}))
+
+# A 32-bit library picked in the dialog with "Pair Product" set is handed over: the companion
+# runs instead of the JVM (its exit code is the launcher's), and the folder is stored for the
+# launcher and for the paired product under its own name.
+CASES.append(DialogCase(
+    name="dialog_browse_x86_handed_over", dialog_action="browse", browse_folder="picked",
+    files=dict(companion("pair", 0x2A), **{"picked/bin/client/jvm.dll": X86_JVM, "appdata/.keep": ""}),
+    dialog_shows=dialog_shows(JRE_NOT_FOUND + "(latest version) from:")
+    + ["browsed", r"text 201 {pick}\picked", "ok-enabled 1"],
+    ini=dict(PRODUCT, **{"Java Runtime Environment": NO_RUNTIME}, **pair_ini(PAIR, "yes")),
+    stdout="", status=0x2A, expect_log=False, check=check_companions("pair", PAIR),
+    files_after={DIALOG_PER_USER + "JreDialog.ini": CHOSEN, DIALOG_PER_USER + "companion.ini": CHOSEN,
+                 "pair/companion.ini": None}))

@@ -118,6 +118,19 @@ class ServiceCase(Case):
     service_states: dict = field(default_factory=dict)  # where -> state the program itself saw
 
 
+@dataclass
+class SingleInstanceCase(Case):
+    """A first instance of App.exe (arguments "args") whose main waits for the file "release"
+    beside the stand-in, and second instances started from the same path while it runs. The
+    expected status and standard output are the first instance's."""
+    # (arguments, expected exit status) of each second instance, started one after the other.
+    seconds: list = field(default_factory=list)
+    # The String[] of each secondaryMain call, in order.
+    handed: list = field(default_factory=list)
+    # Let the first instance go while each second instance still waits, instead of afterwards.
+    release_while_waiting: bool = False
+
+
 SERVICE_STATES = {"1": "STOPPED", "2": "START_PENDING", "3": "STOP_PENDING", "4": "RUNNING"}
 
 
@@ -319,6 +332,7 @@ class Run:
     status: Optional[int] = None
     log: Optional[StandInLog] = None
     states: list = field(default_factory=list)     # service states seen, repeats left out
+    seconds: list = field(default_factory=list)    # (status, stdout) of each second instance
     problems: list = field(default_factory=list)   # found while the run was driven
 
 
@@ -399,6 +413,8 @@ class Harness:
     def run_case(self, case):
         if isinstance(case, ServiceCase):
             return self.run_service(case)
+        if isinstance(case, SingleInstanceCase):
+            return self.run_single_instance(case)
         run, files = self.prepare(case)
         added = []
         try:
@@ -413,22 +429,28 @@ class Harness:
             for key, view in added:
                 self.reg("delete", "HKLM\\" + key, "/f", *view)
 
+    def write_request(self, run, command_line, tag=""):
+        """Writes request<tag>.txt for runner.exe (status to status<tag>.txt); answers its path."""
+        case, folder, fill = run.case, run.folder, run.fill
+        env = {"APPDATA": r"{dir}\appdata", "Path": BASE_PATH}
+        env.update(case.env)
+        request = ["exe " + escape_value(fill("{exe}")), "cmd " + escape_value(command_line),
+                   "cwd " + escape_value(fill(case.cwd)), "timeout %d" % case.timeout_ms,
+                   "status " + escape_value(win_path(os.path.join(folder, "status%s.txt" % tag)))]
+        for name, value in env.items():
+            request.append("unset " + escape_value(name) if value is None
+                           else "set " + escape_value("%s=%s" % (name, fill(value))))
+        request_path = os.path.join(folder, "request%s.txt" % tag)
+        with open(request_path, "w") as f:
+            f.write("\n".join(request) + "\n")
+        return request_path
+
     def run_program(self, run, files):
         case = run.case
         folder, fill, exe_win = run.folder, run.fill, run.fill("{exe}")
         command_line = fill(case.cmd) if case.cmd is not None else '"%s"%s' % (
             exe_win, (" " + fill(case.args)) if case.args else "")
-        env = {"APPDATA": r"{dir}\appdata", "Path": BASE_PATH}
-        env.update(case.env)
-        request = ["exe " + escape_value(exe_win), "cmd " + escape_value(command_line),
-                   "cwd " + escape_value(fill(case.cwd)), "timeout %d" % case.timeout_ms,
-                   "status " + escape_value(win_path(os.path.join(folder, "status.txt")))]
-        for name, value in env.items():
-            request.append("unset " + escape_value(name) if value is None
-                           else "set " + escape_value("%s=%s" % (name, fill(value))))
-        request_path = os.path.join(folder, "request.txt")
-        with open(request_path, "w") as f:
-            f.write("\n".join(request) + "\n")
+        request_path = self.write_request(run, command_line)
         # Output goes to files, not pipes: a Wine background process started by this run could
         # inherit a pipe and keep it open long after koru.exe has ended.
         with open(os.path.join(folder, "stdout.bin"), "w+b") as out, \
@@ -446,6 +468,74 @@ class Harness:
             status_text = f.read().strip()
         run.status = None if status_text == "timeout" else int(status_text, 16)
         self.read_log(run, files)
+        return run
+
+    # --- Single instance ---------------------------------------------------------------------
+
+    def start_runner(self, run, arguments, tag):
+        """Starts koru.exe through runner.exe without waiting; output goes to stdout<tag>.bin."""
+        exe_win = run.fill("{exe}")
+        command_line = '"%s"%s' % (exe_win, (" " + run.fill(arguments)) if arguments else "")
+        request_path = self.write_request(run, command_line, tag)
+        out = open(os.path.join(run.folder, "stdout%s.bin" % tag), "w+b")
+        err = open(os.path.join(run.folder, "stderr%s.bin" % tag), "w+b")
+        process = subprocess.Popen(["wine", self.tool("runner.exe"), win_path(request_path)],
+                                   env=self.wine.env, stdin=subprocess.DEVNULL, stdout=out, stderr=err)
+        return process, out, err
+
+    def finish_runner(self, run, started, tag):
+        """Waits for a runner started by start_runner; answers (status or None, stdout bytes)."""
+        process, out, err = started
+        try:
+            process.wait(timeout=run.case.timeout_ms / 1000 + 60)
+        finally:
+            if process.poll() is None:
+                process.kill()
+                process.wait()
+            out.seek(0)
+            stdout = out.read()
+            out.close()
+            err.close()
+        status_path = os.path.join(run.folder, "status%s.txt" % tag)
+        if process.returncode != 0 or not os.path.exists(status_path):
+            raise RuntimeError("runner.exe failed (%d) for %s" % (process.returncode, tag or "the first instance"))
+        with open(status_path) as f:
+            status_text = f.read().strip()
+        return (None if status_text == "timeout" else int(status_text, 16)), stdout
+
+    def run_single_instance(self, case):
+        run, files = self.prepare(case)
+        log_folder = self.read_log(run, files)
+        log_dir = os.path.join(run.folder, log_folder)
+
+        def events():
+            self.read_log(run, files)
+            return run.log.events if run.log is not None else []
+
+        def release():
+            with open(os.path.join(log_dir, "release"), "w"):
+                pass
+
+        problems = []
+        first = self.start_runner(run, case.args, "")
+        try:
+            if not self.wait_for(lambda: "main-begin" in events() or "unloaded" in events(), 60):
+                problems.append("the first instance's main did not begin within a minute")
+            run.seconds = []
+            for index, (arguments, _) in enumerate(case.seconds):
+                tag = "-second%d" % (index + 1)
+                second = self.start_runner(run, arguments, tag)
+                if case.release_while_waiting:
+                    time.sleep(3)
+                    if second[0].poll() is not None:
+                        problems.append("second instance %d did not wait for the first one" % (index + 1))
+                    release()
+                run.seconds.append(self.finish_runner(run, second, tag))
+        finally:
+            release()
+            run.status, run.stdout = self.finish_runner(run, first, "")
+        self.read_log(run, files)
+        run.problems = problems
         return run
 
     # --- Services -----------------------------------------------------------------------------
@@ -620,10 +710,35 @@ def check_service_run(run):
     return problems
 
 
+def check_single_instance_run(run):
+    case, log = run.case, run.log
+    problems = list(run.problems)
+    for index, ((arguments, status), (seen_status, stdout)) in enumerate(zip(case.seconds, run.seconds)):
+        what = "second instance %d (%s)" % (index + 1, arguments)
+        if seen_status is None:
+            problems.append(what + " did not end in time")
+        else:
+            expect(problems, what + ": exit status", "0x%08X" % (status & 0xFFFFFFFF), "0x%08X" % seen_status)
+        expect(problems, what + ": standard output", b"", stdout)
+    if log is not None:
+        # Only the first instance loads the runtime.
+        expect(problems, "processes that loaded the stand-in", 1, log.events.count("loaded"))
+        handed = []
+        for tag, f in log.records:
+            if tag == "secondary-begin":
+                handed.append([])
+            elif tag == "secondary-arg":
+                handed[-1].append(f[0])
+        expect(problems, "String[] of each secondaryMain call", [[run.fill(a) for a in h] for h in case.handed], handed)
+    return problems
+
+
 def check_run(run):
     if isinstance(run.case, ServiceCase):
         return check_service_run(run)
     case, fill, problems = run.case, run.fill, []
+    if isinstance(case, SingleInstanceCase):
+        problems.extend(check_single_instance_run(run))
 
     if run.status is None:
         problems.append("koru.exe did not end within %d ms (ended by the runner)" % case.timeout_ms)
@@ -744,6 +859,100 @@ def main():
     if len(selected) > 1:
         print("%d of %d cases failed" % (failed, len(selected)))
     return 1 if failed else 0
+
+
+# ------------------------------------------------------------------------------------------------
+# The runtime-not-found dialog
+
+DIALOG_PROBE = "dialog_probe.exe"   # finds, reads and answers the dialog (tests/e2e/win)
+DIALOG_DESKTOP = "koru-dialog"      # the Wine desktop of the dialog cases
+
+
+@dataclass
+class DialogCase(Case):
+    """One run of koru.exe that finds no runtime and shows the runtime-not-found dialog on a
+    virtual display of its own (Xvfb), while dialog_probe.exe reads the dialog and answers it
+    with dialog_action ("cancel", "escape", "close" or "browse" of browse_folder). Other cases
+    keep running without a display. dialog_shows: the lines the probe must write, in order.
+    The folder browser does not walk into Wine's Z: drive, so the case folder is also reached
+    as {pick} on C: for the run; browse_folder is relative to it."""
+    exe: str = "JreDialog.exe"          # the only executable that runs on the dialog's desktop
+    dialog_action: str = "cancel"
+    browse_folder: str = ""
+    dialog_shows: list = field(default_factory=list)
+
+
+def dialog_display_number():
+    # Apart from the display that KORU_E2E_XVFB=1 gives every case.
+    return xvfb_display_number() + 50
+
+
+def run_dialog_case(harness, case):
+    pick_link = os.path.join(harness.wine.prefix, "drive_c", "koru-dialog")
+    run, files = harness.prepare(case, **{"{pick}": r"C:\koru-dialog"})
+    if os.path.lexists(pick_link):
+        os.remove(pick_link)
+    os.symlink(run.folder, pick_link)
+    try:
+        return run_dialog_program(harness, case, run, files)
+    finally:
+        os.remove(pick_link)
+
+
+def run_dialog_program(harness, case, run, files):
+    start_xvfb(harness.work_dir, dialog_display_number())
+    # The prefix's own desktop came up without a display; the dialog case's executable and the
+    # probe share a desktop of their own, whose explorer starts with the display given here.
+    for program in (os.path.basename(case.exe), DIALOG_PROBE):
+        harness.reg("add", r"HKCU\Software\Wine\AppDefaults\%s\Explorer" % program, "/v", "Desktop",
+                    "/d", DIALOG_DESKTOP, "/f")
+    harness.reg("add", r"HKCU\Software\Wine\Explorer\Desktops", "/v", DIALOG_DESKTOP, "/d", "1024x768", "/f")
+    env = dict(harness.wine.env, DISPLAY=":%d" % dialog_display_number())
+    probe_output = os.path.join(run.folder, "dialog.txt")
+    probe = subprocess.Popen(["wine", harness.tool(DIALOG_PROBE), win_path(probe_output), case.dialog_action,
+                              run.fill("{pick}\\" + case.browse_folder)], env=env, stdin=subprocess.DEVNULL,
+                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    without_display = harness.wine.env
+    harness.wine.env = env
+    try:
+        harness.run_program(run, files)
+    finally:
+        harness.wine.env = without_display
+        try:
+            probe.wait(timeout=60)
+        except subprocess.TimeoutExpired:
+            probe.kill()
+            probe.wait()
+    shown = open(probe_output, encoding="utf-8").read().splitlines() if os.path.exists(probe_output) else []
+    expect(run.problems, "what the dialog showed (dialog.txt)", [run.fill(text) for text in case.dialog_shows], shown)
+    return run
+
+
+_run_case_without_dialog = Harness.run_case
+
+
+def run_case_with_dialog(self, case):
+    if isinstance(case, DialogCase):
+        return run_dialog_case(self, case)
+    return _run_case_without_dialog(self, case)
+
+
+Harness.run_case = run_case_with_dialog
+
+_check_run_without_dialog = check_run
+
+
+def check_run(run):
+    problems = _check_run_without_dialog(run)
+    return (list(run.problems) + problems) if isinstance(run.case, DialogCase) else problems
+
+
+_uses_registry_without_dialog = uses_registry
+
+
+def uses_registry(case):
+    # Every dialog case searches the registry before the dialog appears.
+    return isinstance(case, DialogCase) or _uses_registry_without_dialog(case)
 
 
 if __name__ == "__main__":

@@ -27,6 +27,7 @@
 #include "jvm/jvm_host.h"
 #include "jvm/redirect.h"
 #include "launcher/java_launcher.h"
+#include "launcher/single_instance.h"
 #include "support/text.h"
 
 extern char** environ;
@@ -441,6 +442,69 @@ TEST_F(SharedJvm, StopWithoutStopMethodOrClassOnlyDescribesTheError) {
     EXPECT_EQ(env_->GetStaticObjectField(echo, received), nullptr);
   }
   env_->DeleteLocalRef(echo);
+}
+
+// secondaryMain runs on a hand-over thread of its own; what it answers goes to the second
+// instance.
+TEST_F(SharedJvm, SecondaryMainGetsTheArgumentsAndGivesItsAnswer) {
+  struct Case {
+    const char16_t* mainClass;
+    TextList handed;
+    std::vector<jint> answers;
+    std::string error;  // the exception described, or empty
+    bool receives;
+  };
+  const Case cases[] = {
+      {u"koru/fixture/SecondaryInt", {u"a", u"b c", u""}, {-4}, "", true},
+      {u"koru/fixture/SecondaryVoid", {u"x"}, {0}, "", true},
+      {u"koru/fixture/SecondaryInt", {u""}, {-2}, "", true},
+      // No method, no class: no answer, and the failure is described.
+      {u"koru/fixture/Echo", {u"x"}, {}, "java.lang.NoSuchMethodError", false},
+      {u"koru/fixture/Missing", {u"x"}, {}, "java.lang.NoClassDefFoundError: koru/fixture/Missing", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(toUtf8(c.mainClass));
+    jclass fixture = fixtureClass(c.receives ? toUtf8(c.mainClass).c_str() : "koru/fixture/SecondaryInt");
+    jfieldID received = env_->GetStaticFieldID(fixture, "received", "[Ljava/lang/String;");
+    env_->SetStaticObjectField(fixture, received, nullptr);
+    gLauncher->mainClassName = c.mainClass;
+    std::vector<jint> answers;
+    bool attachedAfter = true;
+    CapturedOutput output;
+    std::thread handOver([&] {
+      callSecondaryMain(*gLauncher, c.handed, [&](jint answer) { answers.push_back(answer); });
+      void* env = nullptr;
+      attachedAfter = gLauncher->javaVm->GetEnv(&env, JNI_VERSION_1_2) == JNI_OK;
+    });
+    handOver.join();
+    std::string text = output.finish();
+    EXPECT_EQ(answers, c.answers);
+    EXPECT_FALSE(attachedAfter);
+    expectNoCheckWarning(text);
+    if (c.error.empty()) {
+      EXPECT_EQ(text, "");
+    } else {
+      EXPECT_NE(text.find(c.error), std::string::npos) << text;
+    }
+    auto array = static_cast<jobjectArray>(env_->GetStaticObjectField(fixture, received));
+    if (!c.receives) {
+      EXPECT_EQ(array, nullptr);
+    } else if (array == nullptr) {
+      ADD_FAILURE() << "secondaryMain was not called";
+    } else {
+      TextList seen;
+      for (jsize i = 0; i < env_->GetArrayLength(array); ++i) {
+        auto element = static_cast<jstring>(env_->GetObjectArrayElement(array, i));
+        const jchar* units = env_->GetStringChars(element, nullptr);
+        seen.emplace_back(reinterpret_cast<const char16_t*>(units), env_->GetStringLength(element));
+        env_->ReleaseStringChars(element, units);
+        env_->DeleteLocalRef(element);
+      }
+      EXPECT_EQ(seen, c.handed);
+      env_->DeleteLocalRef(array);
+    }
+    env_->DeleteLocalRef(fixture);
+  }
 }
 
 TEST(JavaStop, DoesNothingWithoutJvm) {

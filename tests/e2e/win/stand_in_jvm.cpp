@@ -19,6 +19,7 @@
 //   main-end | exit CODE | exit-hook | exit-hook-returned | thread-start | thread-end
 //   attach THREAD | detach THREAD | destroy-begin | destroy | describe EXCEPTION-LINE
 //   stop THREAD | main-stopped | main-released | service-state WHERE STATE | unloaded
+//   secondary-begin THREAD ARGC | secondary-arg TEXT | secondary-end
 //   violation WHAT
 // "unloaded" is the last record of a process that ends normally or through ExitProcess.
 // The script holds one "key value" per line:
@@ -28,6 +29,8 @@
 //   detach_result N        answer of DetachCurrentThread (default 0)
 //   exit_delay MS          System.exit waits MS milliseconds after the exit hook before the
 //                          process ends, giving other threads time to act meanwhile
+//   secondary_main M       the main class's static secondaryMain(String[]): missing (default),
+//                          void (answers nothing) or int N (returns N)
 //   stop_method M          the main class's static stop(): missing (default) or present;
 //                          stop() logs its thread and releases a main that waits for it
 //   service NAME           the service the process runs as: its state, as the service control
@@ -146,6 +149,7 @@ struct Script {
   jint detachResult = 0;
   DWORD exitDelay = 0;
   std::string stopMethod = "missing";
+  std::string secondaryMain = "missing";
   std::wstring serviceName;
   bool log = true;
   std::vector<std::string> mainActions;
@@ -210,6 +214,7 @@ void startUp() {
     else if (key == "main_method") script.mainMethod = value;
     else if (key == "detach_result") script.detachResult = std::atoi(value.c_str());
     else if (key == "stop_method") script.stopMethod = value;
+    else if (key == "secondary_main") script.secondaryMain = value;
     else if (key == "exit_delay") script.exitDelay = static_cast<DWORD>(std::atoi(value.c_str()));
     else if (key == "service") script.serviceName = fromCodePage(CP_UTF8, value);
     else if (key == "log") script.log = value != "off";
@@ -568,6 +573,23 @@ jvalue invoke(const Method* method, Value* receiver, const std::vector<jvalue>& 
     SetEvent(stopCalled);
     return none();
   }
+  if (name == "secondaryMain") {
+    if (GetCurrentThreadId() == creatorThread) violation("secondaryMain called on the thread that runs main");
+    Value* arguments = object(0);
+    if (arguments == nullptr || arguments->kind != Kind::ObjectArray) {
+      violation("secondaryMain called without a String[]");
+      return none();
+    }
+    logRecord({"secondary-begin", std::to_string(GetCurrentThreadId()), std::to_string(arguments->elements.size())});
+    for (Value* argument : arguments->elements) {
+      if (argument == nullptr || argument->kind != Kind::String) violation("secondaryMain argument is not a String");
+      else logRecord({"secondary-arg", toUtf8(argument->text)});
+    }
+    logRecord({"secondary-end"});
+    jvalue result;
+    result.i = script.secondaryMain.compare(0, 4, "int ") == 0 ? std::atoi(script.secondaryMain.c_str() + 4) : 0;
+    return result;
+  }
   if (name == "main") {
     if (GetCurrentThreadId() != creatorThread) violation("main runs on another thread than JNI_CreateJavaVM");
     runMain(object(0));
@@ -710,6 +732,10 @@ bool methodExists(const std::string& owner, const std::string& name, const std::
   if (!isJdkClass(owner) && throwableClasses.count(owner) == 0 && isStatic && name == "stop" &&
       signature == "()V") {
     return script.stopMethod == "present";
+  }
+  if (!isJdkClass(owner) && throwableClasses.count(owner) == 0 && isStatic && name == "secondaryMain") {
+    if (signature == "([Ljava/lang/String;)V") return script.secondaryMain == "void";
+    if (signature == "([Ljava/lang/String;)I") return script.secondaryMain.compare(0, 4, "int ") == 0;
   }
   // Every exception class has printStackTrace.
   return !isStatic && name == "printStackTrace" && signature == "(Ljava/io/PrintStream;)V" &&
