@@ -1,7 +1,7 @@
 #include "jvm/java_stop.h"
 
+#include "jvm/jni_util.h"
 #include "launcher/java_launcher.h"
-#include "platform/platform.h"
 
 namespace koru {
 
@@ -9,22 +9,14 @@ void callJavaStop(JavaLauncher& launcher) {
   // The JVM is published by the Java main thread; read it once, as it stands now.
   JavaVM* vm = __atomic_load_n(&launcher.javaVm, __ATOMIC_ACQUIRE);
   if (vm == nullptr) return;
-  JNIEnv* env = nullptr;
-  if (vm->AttachCurrentThread(reinterpret_cast<void**>(&env), nullptr) != JNI_OK) return;
-
-  jclass mainClass = env->FindClass(toNarrow(launcher.mainClassName).c_str());
-  if (mainClass != nullptr) {
-    jmethodID stop = env->GetStaticMethodID(mainClass, "stop", "()V");
-    if (stop != nullptr) env->CallStaticVoidMethodA(mainClass, stop, nullptr);
-    env->DeleteLocalRef(mainClass);
-  }
-  // A main class without stop() leaves a NoSuchMethodError here; it is described like any
-  // exception stop() itself throws.
-  if (env->ExceptionCheck()) env->ExceptionDescribe();
-
-  if (!launcher.vmProvider.ibm.accepted && !launcher.vmProvider.ibm.favoured) {
-    vm->DetachCurrentThread();
-  }
+  // A main class without stop() leaves a NoSuchMethodError, described like any exception stop()
+  // itself throws.
+  runAttached(vm, launcher.vmProvider.acceptsIbm(), [&launcher](JNIEnv* env) {
+    LocalRef<jclass> mainClass(env, findClassByName(env, launcher.mainClassName));
+    if (!mainClass) return;
+    jmethodID stop = env->GetStaticMethodID(mainClass.get(), "stop", "()V");
+    if (stop != nullptr) env->CallStaticVoidMethodA(mainClass.get(), stop, nullptr);
+  });
 }
 
 }  // namespace koru

@@ -33,6 +33,16 @@ jobjectArray newJavaStringArray(JNIEnv* env, const TextList& list) {
   return array.release();
 }
 
+jclass findClassByName(JNIEnv* env, TextView internalName) {
+  LocalRef<jstring> nameString(env, newJavaString(env, internalName));
+  if (!nameString) return nullptr;
+  const char* name = env->GetStringUTFChars(nameString.get(), nullptr);
+  if (name == nullptr) return nullptr;
+  jclass found = env->FindClass(name);
+  env->ReleaseStringUTFChars(nameString.get(), name);
+  return found;
+}
+
 void callSystemExit(JNIEnv* env) {
   LocalRef<jclass> systemClass(env, env->FindClass("java/lang/System"));
   if (!systemClass) return;

@@ -214,7 +214,7 @@ bool createJvm(JavaLauncher& launcher) {
 
 bool invokeMain(JavaLauncher& launcher) {
   bool called = callMain(launcher);
-  if (launcher.vmProvider.ibm.accepted || launcher.vmProvider.ibm.favoured) {
+  if (launcher.vmProvider.acceptsIbm()) {
     // IBM runtimes must not see the Java main thread detach. Instead this thread ends the JVM
     // itself: DestroyJavaVM on an attached thread waits until the program's other non-daemon
     // threads have ended, as the teardown's call would, so the run ends when the program does

@@ -58,7 +58,7 @@ bool assembleJvmOptions(JavaLauncher& launcher) {
   fillBuiltInSettings(settings);
 
   Text classPath = buildClassPath(readSetting(settings, kSectionClassPath, u"Class Path"));
-  if (equalsIgnoreCase(readSetting(settings, kSectionApplication, u"Embedded Jar"), u"Yes")) {
+  if (isYes(readSetting(settings, kSectionApplication, u"Embedded Jar"))) {
     // The executable carries the application's archive after its image; the JVM's archive
     // reader finds it from the end record and treats the image as a prefix.
     Text executable;

@@ -10,8 +10,6 @@ namespace {
 
 constexpr uint64_t kMaxCount = std::numeric_limits<uint64_t>::max();
 
-bool isDigit(char16_t unit) { return unit >= u'0' && unit <= u'9'; }
-
 // Adds one decimal digit; a number too large for 64 bits stays at the largest value instead of
 // wrapping to a small one.
 uint64_t appendDigit(uint64_t number, char16_t digit) {
@@ -47,7 +45,7 @@ void rewriteMemoryForm(Text& parameter) {
   for (size_t i = first; first != Text::npos && i + 1 < parameter.size() && index < 3; ++i) {
     if (parameter[i] == u':') {
       ++index;
-    } else if (isDigit(parameter[i])) {
+    } else if (isAsciiDigit(parameter[i])) {
       numbers[index] = appendDigit(numbers[index], parameter[i]);
     }
   }
@@ -71,7 +69,7 @@ void rewriteMemoryForm(Text& parameter) {
 }
 
 uint64_t parseStackSize(TextView value) {
-  if (value.empty() || !isDigit(value[0]) || value.find(u':') != TextView::npos) return 0;
+  if (value.empty() || !isAsciiDigit(value[0]) || value.find(u':') != TextView::npos) return 0;
   uint64_t unit = 1;
   switch (value.back()) {
     case u'g':
@@ -92,7 +90,7 @@ uint64_t parseStackSize(TextView value) {
   uint64_t number = 0;
   for (char16_t ch : value) {
     // A unit letter at the end is not a digit and is skipped like any other letter.
-    if (isDigit(ch)) number = appendDigit(number, ch);
+    if (isAsciiDigit(ch)) number = appendDigit(number, ch);
   }
   return saturatedProduct(number, unit);
 }

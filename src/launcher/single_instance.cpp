@@ -10,20 +10,9 @@ namespace koru {
 
 namespace {
 
-// Finds the main class by its internal name, which FindClass takes in modified UTF-8.
-jclass findMainClass(JNIEnv* env, const Text& mainClassName) {
-  LocalRef<jstring> nameString(env, newJavaString(env, mainClassName));
-  if (!nameString) return nullptr;
-  const char* name = env->GetStringUTFChars(nameString.get(), nullptr);
-  if (name == nullptr) return nullptr;
-  jclass mainClass = env->FindClass(name);
-  env->ReleaseStringUTFChars(nameString.get(), name);
-  return mainClass;
-}
-
 void runSecondaryMain(JNIEnv* env, const Text& mainClassName, const TextList& handedArguments,
                       const std::function<void(jint)>& answer) {
-  LocalRef<jclass> mainClass(env, findMainClass(env, mainClassName));
+  LocalRef<jclass> mainClass(env, findClassByName(env, mainClassName));
   if (!mainClass) return;
   const char* const kVoidSignature = "([Ljava/lang/String;)V";
   const char* const kIntSignature = "([Ljava/lang/String;)I";
@@ -108,14 +97,9 @@ void callSecondaryMain(JavaLauncher& launcher, const TextList& handedArguments,
                        const std::function<void(jint answer)>& answer) {
   JavaVM* vm = launcher.javaVm;
   if (vm == nullptr) return;
-  JNIEnv* env = nullptr;
-  if (vm->AttachCurrentThread(reinterpret_cast<void**>(&env), nullptr) != JNI_OK) return;
-  runSecondaryMain(env, launcher.mainClassName, handedArguments, answer);
-  if (env->ExceptionCheck()) env->ExceptionDescribe();
-  // IBM runtimes must not see an attached thread detach.
-  if (!launcher.vmProvider.ibm.accepted && !launcher.vmProvider.ibm.favoured) {
-    vm->DetachCurrentThread();
-  }
+  runAttached(vm, launcher.vmProvider.acceptsIbm(), [&](JNIEnv* env) {
+    runSecondaryMain(env, launcher.mainClassName, handedArguments, answer);
+  });
 }
 
 bool setUpSingleInstance(JavaLauncher& launcher) {

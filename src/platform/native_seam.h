@@ -20,11 +20,7 @@ void setWindowsNt(bool nt);
 /// A path in the launcher's backslash form as the native file system sees it.
 std::string nativePath(TextView path);
 
-}  // namespace koru::seam
-
 // --- Registry --------------------------------------------------------------------------------
-
-namespace koru::seam {
 
 /// Adds a key below HKEY_LOCAL_MACHINE (with its parents) to the in-memory registry of one view,
 /// and a value to it when `valueName` is not empty. The value's data are raw UTF-16 units,

@@ -109,14 +109,10 @@ void signalEvent(void* event);
 /// time limit and answers its exit code; otherwise, or when it cannot be started, answers 0.
 uint32_t startProcess(TextView application, bool waitForExit);
 
-}  // namespace koru
-
 // --- Registry, read only ---------------------------------------------------------------------
 // Keys under HKEY_LOCAL_MACHINE, opened with KEY_READ, or with KEY_READ | KEY_WOW64_32KEY when
 // `use32BitView` is set (the 32-bit registry as a 32-bit process sees it). Every key opened
 // here is closed before the call returns.
-
-namespace koru {
 
 /// The names of the subkeys of `key`, in the order the registry enumerates them; empty when the
 /// key cannot be opened.

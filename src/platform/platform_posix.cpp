@@ -315,13 +315,9 @@ uint32_t startProcess(TextView application, bool waitForExit) {
   return static_cast<uint32_t>(WEXITSTATUS(status));
 }
 
-}  // namespace koru
-
 // --- Registry, read only ---------------------------------------------------------------------
 // An in-memory HKEY_LOCAL_MACHINE per view, filled by the tests. Names compare without regard
 // to case, as the registry's do; subkeys enumerate in the order they were added.
-
-namespace koru {
 
 namespace {
 

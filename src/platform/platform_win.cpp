@@ -217,11 +217,7 @@ uint32_t startProcess(TextView application, bool waitForExit) {
   return exitCode;
 }
 
-}  // namespace koru
-
 // --- Registry, read only ---------------------------------------------------------------------
-
-namespace koru {
 
 namespace {
 

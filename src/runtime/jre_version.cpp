@@ -4,12 +4,6 @@
 
 namespace koru {
 
-namespace {
-
-bool isDecimalDigit(char16_t unit) { return unit >= u'0' && unit <= u'9'; }
-
-}  // namespace
-
 bool JreVersion::operator==(const JreVersion& other) const {
   for (int i = 0; i < 4; ++i) {
     if (parts[i] != other.parts[i]) return false;
@@ -22,12 +16,12 @@ bool parseVersion(TextView text, int32_t fill, JreVersion& version) {
   size_t at = 0;
   int read = 0;
   while (read < 4) {
-    while (at < text.size() && !isDecimalDigit(text[at])) ++at;
+    while (at < text.size() && !isAsciiDigit(text[at])) ++at;
     if (at == text.size()) break;
     // A part is held wider while it is read, so that ten digits just above the largest signed
     // 32-bit value (2147483648, 2147483649) are refused as too large instead of wrapping.
     int64_t value = 0;
-    for (; at < text.size() && isDecimalDigit(text[at]); ++at) {
+    for (; at < text.size() && isAsciiDigit(text[at]); ++at) {
       value = value * 10 + (text[at] - u'0');
       if (value > INT32_MAX) {
         version = JreVersion{};

@@ -28,6 +28,9 @@ struct VmProvider {
   Vendor javaSoft{true, true};
   Vendor jRockit;
   Vendor ibm;
+
+  /// IBM runtimes accepted or favoured: threads attached to their JVM must not detach.
+  bool acceptsIbm() const { return ibm.accepted || ibm.favoured; }
 };
 
 }  // namespace koru

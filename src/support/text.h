@@ -16,6 +16,9 @@ using TextList = std::vector<Text>;
 /// The blank (U+0020): the only separator of arguments and VM parameters.
 inline constexpr char16_t kBlank = u' ';
 
+/// Whether the unit is one of the ASCII digits 0 to 9.
+inline bool isAsciiDigit(char16_t unit) { return unit >= u'0' && unit <= u'9'; }
+
 /// Whether the unit is white space in the standard library's wide class (iswspace).
 bool isWideSpace(char16_t unit);
 
